@@ -1,0 +1,75 @@
+#include "imaging/PageAllocator.h"
+
+#include <sys/mman.h>
+#include <utility>
+
+namespace {
+
+void* MapPages(std::size_t bytes)
+{
+    void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return pages == MAP_FAILED ? nullptr : pages;
+}
+
+void UnmapPages(void* pages, std::size_t bytes)
+{
+    munmap(pages, bytes);
+}
+
+TPageAllocator& CurrentAllocator()
+{
+    static TPageAllocator allocator{&MapPages, &UnmapPages};
+    return allocator;
+}
+
+} // namespace
+
+TPageAllocator SetPageAllocator(const TPageAllocator& allocator)
+{
+    return std::exchange(CurrentAllocator(), allocator);
+}
+
+TPageAllocator SystemPageAllocator()
+{
+    return {&MapPages, &UnmapPages};
+}
+
+TPageBlock::TPageBlock(TPageBlock&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr)), m_size(std::exchange(other.m_size, 0)),
+      m_free(std::exchange(other.m_free, nullptr))
+{
+}
+
+TPageBlock& TPageBlock::operator=(TPageBlock&& other) noexcept
+{
+    if (this != &other) {
+        Free();
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_free = std::exchange(other.m_free, nullptr);
+    }
+    return *this;
+}
+
+bool TPageBlock::Allocate(std::size_t bytes)
+{
+    Free();
+    if (bytes == 0)
+        return true;
+    void* pages = CurrentAllocator().Allocate(bytes);
+    if (!pages)
+        return false;
+    m_data = static_cast<std::uint8_t*>(pages);
+    m_size = bytes;
+    m_free = CurrentAllocator().Free;
+    return true;
+}
+
+void TPageBlock::Free()
+{
+    if (m_data)
+        m_free(m_data, m_size);
+    m_data = nullptr;
+    m_size = 0;
+    m_free = nullptr;
+}
