@@ -1,0 +1,41 @@
+#include "platform/Paths.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+namespace platform {
+
+QString WithTrailingSlash(const QString& folder)
+{
+    if (folder.isEmpty() || folder.endsWith('/'))
+        return folder;
+    return folder + '/';
+}
+
+QString ProgramFilePath()
+{
+    return QCoreApplication::applicationFilePath();
+}
+
+QString ProgramFolder()
+{
+    return WithTrailingSlash(QCoreApplication::applicationDirPath());
+}
+
+QString UserSettingsFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+}
+
+QString UserDataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+}
+
+QString TempFolder()
+{
+    return QDir::tempPath();
+}
+
+} // namespace platform
