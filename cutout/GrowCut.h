@@ -1,0 +1,91 @@
+#pragma once
+// GrowCut segmentation: an asynchronous, frontier-driven cellular automaton over the marked region.
+// Seeds (labels outside the region's free set) conquer their 4-neighbours when their strength, weighted
+// by colour similarity, exceeds the neighbour's. Label changes wait for the caller's Commit, so a run can
+// be shown growing and stopped between Run calls. Freeing the object writes every cell's label into the
+// region's stored labels. The region is not owned and must outlive the object.
+
+#include "imaging/QpPixels.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+class TMarkedRegion;
+
+class TGrowCut
+{
+public:
+    struct TEntry
+    {
+        int X = 0;
+        int Y = 0;
+        std::uint8_t Label = 0;
+    };
+
+    TGrowCut() = default;
+    TGrowCut(const TGrowCut&) = delete;
+    TGrowCut& operator=(const TGrowCut&) = delete;
+    ~TGrowCut();
+
+    // Sizes the cells to the region and seeds the active stack. The rectangle is not used: the whole
+    // image always takes part. False, leaving nothing prepared, when memory runs out.
+    bool Prepare(TMarkedRegion& region, const TQpRect& rect);
+    // Up to maxSteps steps; returns the number of entries left in the active stack.
+    std::size_t Run(int maxSteps);
+    // Makes the pending label of active-stack entry `index` the cell's label; true when that changed it.
+    bool Commit(std::size_t index)
+    {
+        const std::uint32_t cell = m_active[index];
+        const bool changed = m_label[cell] != m_pending[cell];
+        m_label[cell] = m_pending[cell];
+        return changed;
+    }
+    TEntry Entry(std::size_t index) const
+    {
+        const std::uint32_t cell = m_active[index];
+        return {static_cast<int>(cell / m_uheight), static_cast<int>(cell % m_uheight), m_label[cell]};
+    }
+    // True when an existing 4-neighbour carries a different cell label.
+    bool IsBoundary(int x, int y) const { return IsBoundaryCell(Cell(x, y), x, y); }
+
+    std::size_t ActiveCount() const { return m_activeCount; }
+    // Cell label and strength, for inspection.
+    std::uint8_t CellLabel(int x, int y) const { return m_label[Cell(x, y)]; }
+    std::uint8_t PendingLabel(int x, int y) const { return m_pending[Cell(x, y)]; }
+    float Strength(int x, int y) const { return m_strength[Cell(x, y)]; }
+
+    // Bytes held per cell, lists included.
+    static constexpr std::size_t kBytesPerCell = sizeof(float) + 5 + 2 * sizeof(std::uint32_t);
+
+private:
+    static constexpr std::uint8_t kQueued = 1;
+    static constexpr std::uint8_t kActive = 2;
+
+    std::uint32_t Cell(int x, int y) const
+    {
+        return static_cast<std::uint32_t>(x) * m_uheight + static_cast<std::uint32_t>(y);
+    }
+    bool IsBoundaryCell(std::uint32_t cell, int x, int y) const;
+    bool IsStable(std::uint32_t cell) const { return m_label[cell] == m_pending[cell]; }
+    void Attack(std::uint32_t attacker, std::uint32_t defender, float force);
+    void Release();
+
+    // Cells as parallel arrays, [x][y] order: only strength and the labels are touched on most visits.
+    std::vector<float> m_strength;
+    std::vector<std::uint8_t> m_label;
+    std::vector<std::uint8_t> m_pending;
+    std::vector<std::uint8_t> m_similarityRight;
+    std::vector<std::uint8_t> m_similarityDown;
+    std::vector<std::uint8_t> m_flags;
+    // Cell indices rather than packed 16-bit halves, so no size can wrap a position.
+    std::vector<std::uint32_t> m_active;
+    std::vector<std::uint32_t> m_changed;
+    std::size_t m_activeCount = 0;
+    std::size_t m_changedCount = 0;
+    int m_width = 0;
+    int m_height = 0;
+    std::uint32_t m_uheight = 1;
+    std::size_t m_cellCount = 0;
+    TMarkedRegion* m_region = nullptr; // not owned
+};
