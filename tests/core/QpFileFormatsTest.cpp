@@ -70,7 +70,7 @@ TEST(QpFileFormatsTest, ExtraEntriesTakeTheLocalizedNames)
     EXPECT_EQ(formats[0].Masks, u"");
 }
 
-TEST(QpFileFormatsTest, SaveListIndexAndBaseAnswers)
+TEST(QpFileFormatsTest, SaveListIsEveryFormatInOrder)
 {
     const TTestFormats registry({kJpeg, kPng});
     TQpFileFormatArray formats = {kPng};
@@ -79,18 +79,6 @@ TEST(QpFileFormatsTest, SaveListIndexAndBaseAnswers)
     EXPECT_EQ(registry.IndexOfFormat(2), 1);
     EXPECT_EQ(registry.IndexOfFormat(0), -1);
     EXPECT_EQ(registry.Format(2), nullptr);
-
-    std::unique_ptr<TQpFileInfo> info;
-    std::unique_ptr<TQpThumbnail> thumbnail;
-    EXPECT_FALSE(registry.GetFileInfo(u"a.jpg", info));
-    EXPECT_FALSE(registry.GetThumbnail(u"a.jpg", 100, thumbnail, 100));
-    EXPECT_EQ(info, nullptr);
-
-    const TQpFileInfo plain(u"/photos/a.jpg");
-    std::u16string text = u"old";
-    plain.Description(text);
-    EXPECT_EQ(text, u"");
-    EXPECT_EQ(plain.FileName(), u"/photos/a.jpg");
 }
 
 } // namespace

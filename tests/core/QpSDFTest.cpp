@@ -114,15 +114,6 @@ TEST(QpSDFWriterTest, WithoutStreamOrOversizedBlockNothingIsWritten)
         Written([&](TQpSDFWriter& w) { EXPECT_FALSE(w.WriteData(1, &byte, std::size_t{1} << 32)); }).empty());
 }
 
-TEST(QpSDFWriterTest, OwnedStreamIsKeptForItsLifetime)
-{
-    auto owned = std::make_unique<std::ostringstream>();
-    std::ostringstream* stream = owned.get();
-    TQpSDFWriter writer(std::move(owned));
-    EXPECT_TRUE(writer.WriteInteger(2, 300));
-    EXPECT_EQ(stream->str().size(), 8u);
-}
-
 // A settings file as modules write it: a main window section with a value and a list, then a tool
 // panel section.
 Bytes SampleSettings()
