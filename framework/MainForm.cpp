@@ -323,8 +323,12 @@ void TMainForm::dragEnterEvent(QDragEnterEvent* event)
 
 void TMainForm::dropEvent(QDropEvent* event)
 {
-    const QList<QUrl> urls = event->mimeData()->urls();
     event->acceptProposedAction();
+    DropFiles(event->mimeData()->urls());
+}
+
+void TMainForm::DropFiles(const QList<QUrl>& urls)
+{
     if (urls.isEmpty() || !urls.first().isLocalFile())
         return;
     const QString fileName = urls.first().toLocalFile();

@@ -6,6 +6,7 @@
 #include "framework/QpModule.h"
 
 #include <QMainWindow>
+#include <QUrl>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -77,6 +78,9 @@ public:
     // Applies a block; a rectangle of no size is refused, one off every screen is moved onto the
     // nearest screen, and a minimised window comes back normal. False when the block is refused.
     bool RestorePlacement(const Placement& block);
+
+    // What a drop of these files does: the handler gets the first one when it exists.
+    void DropFiles(const QList<QUrl>& urls);
 
     void Localize() override;
     void Connect() override;
