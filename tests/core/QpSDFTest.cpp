@@ -42,6 +42,9 @@ Bytes Concat(std::initializer_list<Bytes> parts)
 const Bytes kMainWindowGuidBytes = {0xFF, 0xD7, 0xF6, 0x7A, 0x8B, 0x61, 0xD9, 0x41,
                                     0x88, 0x2E, 0x41, 0x9D, 0x50, 0x0D, 0xF2, 0x8B};
 
+// Modules declare their section GUIDs as constants.
+static_assert(TQpGuid::Parse("{7AF6D7FF-618B-41D9-882E-419D500DF28B}")->Data1 == 0x7AF6D7FF);
+
 TEST(QpGuidTest, ParsesBracedTextAndRejectsMalformedText)
 {
     const auto guid = TQpGuid::Parse("{09dbb784-BB3E-49EE-A9FC-F31F762510F3}");
