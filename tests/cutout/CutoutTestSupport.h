@@ -5,11 +5,23 @@
 
 #include <cstdint>
 #include <memory>
+#include <ostream>
 
 struct TTestBgr
 {
     std::uint8_t Blue, Green, Red;
+    friend bool operator==(const TTestBgr&, const TTestBgr&) = default;
 };
+
+inline std::ostream& operator<<(std::ostream& out, const TTestBgr& c)
+{
+    return out << "(" << int(c.Blue) << "," << int(c.Green) << "," << int(c.Red) << ")";
+}
+
+inline std::ostream& operator<<(std::ostream& out, const TQpRect& r)
+{
+    return out << "(" << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom << ")";
+}
 
 inline std::unique_ptr<TQpPixelBuffer> MakePixels(int width, int height, TTestBgr fill = {0, 0, 0})
 {
