@@ -1,0 +1,67 @@
+#include "e2e/XvfbSession.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Counts pixels of a region that are not the black of an empty X screen.
+int PaintedPixels(const QImage& image, const QRect& region)
+{
+    int count = 0;
+    const QRect r = region.intersected(image.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            count += (image.pixel(x, y) & 0xFFFFFF) != 0 ? 1 : 0;
+    return count;
+}
+
+QString ArtifactFolder()
+{
+    const QString folder = QStringLiteral(VELMORA_BINARY_DIR "/artifacts");
+    QDir().mkpath(folder);
+    return folder;
+}
+
+TEST(StartupTest, ProgramShowsMenusToolbarAreaAndToolPanel)
+{
+    XvfbSession& x = XvfbSession::Instance();
+    if (!x.Ok())
+        GTEST_SKIP() << "no virtual X server";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+
+    QProcess program;
+    program.setProcessEnvironment(x.Environment(home.path()));
+    program.start(VELMORA_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    // The window is up once its menu bar is painted in the top-left corner.
+    QImage shot;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 20000) {
+        QThread::msleep(200);
+        shot = x.Grab();
+        if (PaintedPixels(shot, QRect(0, 0, 200, 20)) > 1000)
+            break;
+    }
+    shot.save(ArtifactFolder() + "/startup.png");
+    program.terminate();
+    program.waitForFinished(5000);
+
+    ASSERT_FALSE(shot.isNull());
+    EXPECT_GT(PaintedPixels(shot, QRect(0, 0, 200, 20)), 1000) << "no menu bar";
+    // Menu texts are dark on a light bar.
+    int dark = 0;
+    for (int x0 = 0; x0 < 200; ++x0)
+        for (int y0 = 0; y0 < 20; ++y0)
+            dark += qGray(shot.pixel(x0, y0)) < 80 ? 1 : 0;
+    EXPECT_GT(dark, 20) << "menu bar without captions";
+    // The tool panel docks on the right of the 534-pixel-wide window, left of its right edge.
+    EXPECT_GT(PaintedPixels(shot, QRect(350, 80, 150, 200)), 10000) << "no tool panel";
+}
+
+} // namespace
