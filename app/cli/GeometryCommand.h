@@ -1,0 +1,21 @@
+#pragma once
+// The common course of the geometry subcommands: read IN, apply one bitmap operation, write OUT.
+
+#include "app/cli/Arguments.h"
+#include "imaging/QpLTBitmap.h"
+
+#include <functional>
+#include <string>
+
+namespace cli {
+
+// Runs `operation` on the image of args' IN and writes OUT. `arguments` must already be parsed and Ok, with
+// IN and OUT as its only positional arguments; the operation returns false with `error` set when it
+// cannot be applied. The optional --quality (1..100) sets the JPEG quality of OUT.
+int RunGeometryCommand(const TArguments& arguments, const char* usage,
+                       const std::function<bool(TQpLTBitmap&, std::string&)>& operation);
+
+// Fails with the message followed by the usage line.
+int FailUsage(const std::string& message, const char* usage);
+
+} // namespace cli

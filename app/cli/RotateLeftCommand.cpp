@@ -1,0 +1,22 @@
+// velmora-cli rotate-left: turns the image a quarter turn counter-clockwise.
+
+#include "app/cli/GeometryCommand.h"
+
+namespace {
+
+constexpr const char* kUsage = "rotate-left IN OUT [--quality Q]";
+
+int Run(const cli::CommandArgs& args)
+{
+    return cli::RunGeometryCommand(cli::TArguments(args, {"quality"}), kUsage,
+                                   [](TQpLTBitmap& bitmap, std::string& error) {
+                                       if (bitmap.RotateLeft())
+                                           return true;
+                                       error = "not enough memory to turn the image";
+                                       return false;
+                                   });
+}
+
+} // namespace
+
+VELMORA_CLI_COMMAND("rotate-left", kUsage, Run);
