@@ -175,7 +175,10 @@ TResultStatus CopyTransferResult(const std::uint8_t* data, std::size_t size, con
     const auto blockRowBytes = static_cast<std::size_t>(d.RowBytes);
     const std::uint8_t* rows = data + layout->PixelOffset;
     if (d.Planes == hostPlanes) {
-        const std::size_t length = std::min(blockRowBytes, hostRowBytes);
+        // Only the rectangle's own pixels: past them the host's row holds pixels outside the filter
+        // rectangle, or nothing at all after the last row.
+        const std::size_t pixelBytes = static_cast<std::size_t>(d.Width) * static_cast<std::size_t>(d.Planes);
+        const std::size_t length = std::min({blockRowBytes, hostRowBytes, pixelBytes});
         for (std::int32_t y = 0; y < d.Height; ++y)
             std::memcpy(hostOut + static_cast<std::size_t>(y) * hostRowBytes,
                         rows + static_cast<std::size_t>(y) * blockRowBytes, length);

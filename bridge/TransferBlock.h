@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-inline constexpr char kTransferMagic[4] = {'P', 'S', 'P', 'F'};
+constexpr char kTransferMagic[4] = {'P', 'S', 'P', 'F'};
 inline constexpr std::int32_t kTransferDescriptorSize = 32;
 inline constexpr std::size_t kTransferHeaderSize = 36;
 inline constexpr std::int32_t kTransferModeRgb = 3;
@@ -87,9 +87,9 @@ enum class TResultStatus
 };
 
 // Plug-in side: copies the program's result into the host's output buffer (`hostRowBytes` apart,
-// `hostPlanes` bytes a pixel) when the block matches what was sent. Equal planes copy whole rows up to
-// the shorter row length; otherwise red, green and blue are copied per pixel and further host planes
-// keep their values.
+// `hostPlanes` bytes a pixel) when the block matches what was sent. Equal planes copy each row's pixels
+// whole; otherwise red, green and blue are copied per pixel and further host planes keep their values.
+// Nothing outside the rectangle's pixels is written.
 TResultStatus CopyTransferResult(const std::uint8_t* data, std::size_t size, const TTransferDescriptor& sent,
                                  std::uint8_t* hostOut, std::size_t hostRowBytes, std::int32_t hostPlanes);
 

@@ -281,16 +281,17 @@ protected:
     }
 };
 
-TEST_F(TransferResult, EqualPlanesCopyTheShorterRow)
+TEST_F(TransferResult, EqualPlanesCopyOnlyEachRowsPixels)
 {
-    // Block rows of 7 bytes, host rows of 8: only 7 bytes per row arrive, the eighth stays.
+    // Block rows of 7 bytes, host rows of 8, 6 pixel bytes a row: the bytes after the pixels belong to
+    // the host (pixels outside the rectangle, or the end of its buffer) and keep their values.
     const TBytes block = MakeBlock(3, 2, 2, 7, 3, 14);
-    TBytes host(16, 0xEE);
+    TBytes host(14, 0xEE);
     ASSERT_EQ(CopyTransferResult(block.data(), block.size(), Sent(2, 2, 3), host.data(), 8, 3),
               TResultStatus::Accepted);
-    EXPECT_EQ(host, (TBytes{1, 2, 3, 4, 5, 6, 7, 0xEE, 8, 9, 10, 11, 12, 13, 14, 0xEE}));
+    EXPECT_EQ(host, (TBytes{1, 2, 3, 4, 5, 6, 0xEE, 0xEE, 8, 9, 10, 11, 12, 13}));
 
-    // Host rows of 6 bytes: 6 of the block's 7 bytes are taken.
+    // Host rows exactly as long as the pixels.
     TBytes narrow(12, 0xEE);
     ASSERT_EQ(CopyTransferResult(block.data(), block.size(), Sent(2, 2, 3), narrow.data(), 6, 3),
               TResultStatus::Accepted);
