@@ -4,11 +4,15 @@
 #include "framework/QpModule.h"
 #include "support/QtApplication.h"
 
+#include "platform/MessageBox.h"
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QMainWindow>
+#include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
@@ -299,6 +303,58 @@ TEST_F(ApplicationTest, ConstructorFailureLeavesTheReferenceNull)
     EXPECT_THROW(m_application->CreateModule(reference), std::runtime_error);
     EXPECT_EQ(reference, nullptr);
     EXPECT_EQ(m_application->ModuleCount(), 0);
+}
+
+} // namespace
+
+namespace {
+
+// Presses the button with `text` of the message box that is about to open.
+void PressWhenShown(const QString& text)
+{
+    QTimer::singleShot(0, [text] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && box->isVisible()) {
+                for (QAbstractButton* button : box->buttons()) {
+                    if (button->text().remove('&') == text) {
+                        button->click();
+                        return;
+                    }
+                }
+            }
+        }
+    });
+}
+
+TEST(MessageBoxTest, FlagsGiveTheirButtonsAndButtonsTheirCodes)
+{
+    TestApplication();
+    PressWhenShown("No");
+    EXPECT_EQ(platform::ShowMessageBox(nullptr, "question", "caption", 36), platform::kIdNo);
+    PressWhenShown("Yes");
+    EXPECT_EQ(platform::ShowMessageBox(nullptr, "question", "caption", 52), platform::kIdYes);
+    PressWhenShown("Cancel");
+    EXPECT_EQ(platform::ShowMessageBox(nullptr, "save?", "caption", 51), platform::kIdCancel);
+    PressWhenShown("OK");
+    EXPECT_EQ(platform::ShowMessageBox(nullptr, "stop", "caption", 16), platform::kIdOk);
+}
+
+TEST(MessageBoxTest, HookAnswersWithoutAPersonAndSeesTheFlags)
+{
+    TestApplication();
+    TQpApplication application;
+    QApplication::setApplicationDisplayName("Velmora");
+    int seenFlags = 0;
+    QString seenCaption;
+    platform::SetMessageBoxHook([&](const QString&, const QString& caption, int flags) {
+        seenFlags = flags;
+        seenCaption = caption;
+        return platform::kIdCancel;
+    });
+    EXPECT_EQ(application.ShowMessageBox("text", 51), platform::kIdCancel);
+    platform::SetMessageBoxHook({});
+    EXPECT_EQ(seenFlags, 51);
+    EXPECT_EQ(seenCaption, "Velmora");
 }
 
 } // namespace
