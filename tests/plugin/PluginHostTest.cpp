@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sys/resource.h>
 
 namespace fs = std::filesystem;
 
@@ -340,6 +341,20 @@ TEST_F(PluginHost, ProgramThatCannotBeStartedIsNamedInTheMessage)
     EXPECT_TRUE(TemporaryFolderIsEmpty());
 }
 
+TEST_F(PluginHost, RelativeProgramPathIsTakenFromTheHostsFolder)
+{
+    // The stand-in checks that it runs in its own folder, "bin".
+    WriteRegistry("config", "SOFTWARE\\Brellix\\Photo Plugins\\Velmora=bin/invert\n");
+    TPluginModule& module = Load();
+    const fs::path previous = fs::current_path();
+    fs::current_path(m_root);
+    TTestHost host(3, 2, 3, 9, {0, 0, 2, 3});
+    const std::int16_t result = host.Run(module, kSelectorStart);
+    fs::current_path(previous);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(host.Destination.Bytes, Inverted(host));
+}
+
 TEST_F(PluginHost, UsersRegistryFileComesBeforeTheSystemsOne)
 {
     // The system names the recorder; the user's file, with CRLF lines and a comment, names the inverter.
@@ -359,6 +374,24 @@ TEST_F(PluginHost, SystemRegistryFileServesWhenTheUserHasNoEntry)
     TPluginModule& module = Load();
     TTestHost host(3, 2, 3, 9, {0, 0, 2, 3});
     EXPECT_EQ(host.Run(module, kSelectorStart), 0);
+}
+
+TEST_F(PluginHost, InstallScriptWritesTheEntryThePlugInReads)
+{
+    WriteRegistry("config", "# kept\nSOFTWARE\\Brellix\\Photo Plugins\\Velmora=/old/place\n");
+    const std::string command = std::string("bash '") + VELMORA_SOURCE_DIR +
+                                "/scripts/install-plugin.sh' --user '" + Program("invert").string() +
+                                "' > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(ReadFile(m_root / "config" / "Velmora" / "plugins.conf"), [&] {
+        const std::string text =
+            "# kept\nSOFTWARE\\Brellix\\Photo Plugins\\Velmora=" + Program("invert").string() + "\n";
+        return TBytes(text.begin(), text.end());
+    }());
+    TPluginModule& module = Load();
+    TTestHost host(3, 2, 3, 9, {0, 0, 2, 3});
+    EXPECT_EQ(host.Run(module, kSelectorStart), 0);
+    EXPECT_EQ(host.Destination.Bytes, Inverted(host));
 }
 
 TEST_F(PluginHost, RegistryValueLongerThanItsBufferReadsAsEmpty)
@@ -411,6 +444,28 @@ TEST_F(PluginHost, TemporaryFolderThatCannotHoldTheBlock)
     ExpectOneError(module, "Create temp file error.");
     EXPECT_EQ(host.Destination.Bytes, host.Source.Bytes);
     ExpectRectsEmpty(host.Record);
+}
+
+TEST_F(PluginHost, BlockFileThatCannotBeSizedIsNotWrittenThrough)
+{
+    // A file size limit stands in for a full disk: growing the block fails, and writing through a view
+    // past the real end would kill the host.
+    TPluginModule& module = LoadWith("record");
+    TTestHost host(100, 50, 3, 300, {0, 0, 50, 100});
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    rlimit limited = saved;
+    limited.rlim_cur = 4096;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const std::int16_t result = host.Run(module, kSelectorStart);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(result, kResultFailed);
+    ExpectOneError(module, "Create temp file error.");
+    EXPECT_FALSE(fs::exists(m_root / "bin" / "received.block")) << "the program was not started";
+    EXPECT_TRUE(TemporaryFolderIsEmpty());
 }
 
 TEST_F(PluginHost, HostThatIgnoresChildExitsGetsACancelledRun)
