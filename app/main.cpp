@@ -6,14 +6,20 @@
 #include "framework/QpApplication.h"
 #include "platform/Languages.h"
 #include "platform/Paths.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QWidget>
+#include <clocale>
 
 int main(int argc, char** argv)
 {
     QApplication platformApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Velmora"));
     QApplication::setOrganizationName(QStringLiteral("Velmora"));
+    // Qt adopts the user's locale for the C library too; numbers in settings, scripts and
+    // files must read the same in every language.
+    std::setlocale(LC_NUMERIC, "C");
 
     TQpApplication application;
     TQpLocalizer localizer(platform::ProgramFolder(), platform::UserDefaultLanguageId());
@@ -25,6 +31,12 @@ int main(int argc, char** argv)
     TModule* module = nullptr;
     application.CreateForm(module);
 
+    platform::CloseOnTerminationSignals([] {
+        if (QWidget* window = QpApplication->MainWindow())
+            window->close();
+        else
+            QApplication::quit();
+    });
     const int exitCode = application.Run();
     // Modules go first; they still unregister from the localizer and the idle list.
     application.DestroyComponents();

@@ -1,5 +1,6 @@
 #include "framework/Localizer.h"
 
+#include "core/QpLocalizedText.h"
 #include "platform/Languages.h"
 
 #include <QDir>
@@ -9,8 +10,14 @@ TQpLocalizer* Localizer = nullptr;
 
 TQpLocalizer::TQpLocalizer(const QString& programFolder, int userLanguageId)
 {
-    if (!Localizer)
+    if (!Localizer) {
         Localizer = this;
+        // Core classes below the framework reach the texts through this hook.
+        SetCoreLocalizeFunction([](int id, std::u16string_view defaultText) {
+            return ::LocalizedString(id, QString::fromStdU16String(std::u16string(defaultText)))
+                .toStdU16String();
+        });
+    }
 
     const QString primary = programFolder + QStringLiteral("Languages/");
     m_folder =
@@ -51,8 +58,10 @@ TQpLocalizer::TQpLocalizer(const QString& programFolder, int userLanguageId)
 
 TQpLocalizer::~TQpLocalizer()
 {
-    if (Localizer == this)
+    if (Localizer == this) {
         Localizer = nullptr;
+        SetCoreLocalizeFunction({});
+    }
 }
 
 const TQpLanguage* TQpLocalizer::Find(int id) const

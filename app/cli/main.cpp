@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <clocale>
 #include <cstdio>
 #include <iostream>
 
@@ -23,7 +24,10 @@ bool RegisterCommand(const Command& command)
     return true;
 }
 
-const std::vector<Command>& Commands() { return Registry(); }
+const std::vector<Command>& Commands()
+{
+    return Registry();
+}
 
 int Fail(const std::string& message)
 {
@@ -47,6 +51,7 @@ int main(int argc, char** argv)
 {
     // Image plug-ins (TIFF and others) are found through the core application.
     QCoreApplication application(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
     if (argc < 2 || std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h") {
         PrintUsage();
         return argc < 2 ? 2 : 0;
