@@ -209,18 +209,17 @@ TExternalPhotoshopFilter::TRunOutcome TExternalPhotoshopFilter::RunProgram(const
     // The program inherits none of the host's files.
     ::posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
-    std::string program = m_programPath;
-    std::string block = blockPath;
-    char* arguments[] = {program.data(), block.data(), nullptr};
     // The program starts in its own folder, so a relative path must be made whole from ours first.
-    std::string executable = m_programPath;
-    if (!executable.empty() && executable.front() != '/' && executable.find('/') != std::string::npos) {
+    std::string program = m_programPath;
+    if (!program.empty() && program.front() != '/' && program.find('/') != std::string::npos) {
         std::string current(4096, '\0');
         if (::getcwd(current.data(), current.size()) != nullptr)
-            executable = current.c_str() + std::string("/") + executable;
+            program = current.c_str() + std::string("/") + program;
     }
+    std::string block = blockPath;
+    char* arguments[] = {program.data(), block.data(), nullptr};
     pid_t child = 0;
-    errorNumber = ::posix_spawn(&child, executable.c_str(), &actions, nullptr, arguments, environ);
+    errorNumber = ::posix_spawn(&child, program.c_str(), &actions, nullptr, arguments, environ);
     ::posix_spawn_file_actions_destroy(&actions);
     if (errorNumber != 0)
         return TRunOutcome::NotStarted;
