@@ -65,3 +65,31 @@ TEST(StartupTest, ProgramShowsMenusToolbarAreaAndToolPanel)
 }
 
 } // namespace
+
+namespace {
+
+TEST(StartupTest, TerminationSignalClosesOrderlyAndWritesTheSettings)
+{
+    XvfbSession& x = XvfbSession::Instance();
+    if (!x.Ok())
+        GTEST_SKIP() << "no virtual X server";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+    QProcess program;
+    program.setProcessEnvironment(x.Environment(home.path()));
+    program.start(VELMORA_PROGRAM, {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    QThread::msleep(1500);
+    program.terminate(); // SIGTERM
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    const QString settings = home.path() + "/config/Velmora/Velmora.cfg";
+    ASSERT_TRUE(QFile::exists(settings));
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    // The main window's section: a node with its GUID as payload.
+    const QByteArray bytes = file.readAll();
+    EXPECT_TRUE(bytes.contains(QByteArray::fromHex("d5010d10ffd7f67a8b61d941882e419d500df28b")));
+}
+
+} // namespace
