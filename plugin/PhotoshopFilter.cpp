@@ -35,7 +35,7 @@ OSErr TPhotoshopFilter::Finish(FilterRecord*)
 
 void TPhotoshopFilter::ShowAbout(std::intptr_t owner)
 {
-    ShowMessageBox(owner, m_aboutText, m_aboutCaption, TMessageIcon::Information);
+    ShowMessageBox(owner, m_aboutText, m_aboutCaption, TMessageIcon::None);
 }
 
 OSErr TPhotoshopFilter::Dispatch(std::int16_t selector, void* record)

@@ -203,6 +203,20 @@ TEST_F(PluginHost, AboutShowsTheAboutBoxOverTheHostWindow)
     EXPECT_EQ(module.Messages[0].Text.rfind("Velmora Plug-in\nVersion: 3.2.9\n", 0), 0u);
 }
 
+TEST_F(PluginHost, UnloadingReleasesTheLibrary)
+{
+    // Nothing may pin the library once the host lets it go, or its filter object would outlive it.
+    Load();
+    const auto mapped = [] {
+        std::ifstream maps("/proc/self/maps");
+        const std::string text{std::istreambuf_iterator<char>(maps), std::istreambuf_iterator<char>()};
+        return text.find("VelmoraPlugin-1.8bf") != std::string::npos;
+    };
+    EXPECT_TRUE(mapped());
+    m_module.reset();
+    EXPECT_FALSE(mapped());
+}
+
 TEST_F(PluginHost, SelectorsOtherThanStartDoNothing)
 {
     TPluginModule& module = LoadWith("record");
