@@ -32,9 +32,18 @@ bool TApproximationBGR::Solve()
 
 TColourCorrection TApproximationBGR::Evaluate(double p, double q)
 {
+    // One basis for the three channels; each sum runs in the same order as a single evaluation.
+    const double* basis = m_lsm.Basis(p, q);
+    const std::int32_t count = m_lsm.BasisCount();
+    const auto dot = [&](const std::vector<double>& coefficients) {
+        double sum = 0.0;
+        for (std::int32_t i = 0; i < count; ++i)
+            sum += coefficients[static_cast<std::size_t>(i)] * basis[i];
+        return sum;
+    };
     TColourCorrection result;
-    result.Red = m_lsm.Evaluate(m_red.Coefficients.data(), p, q);
-    result.Green = m_lsm.Evaluate(m_green.Coefficients.data(), p, q);
-    result.Blue = m_lsm.Evaluate(m_blue.Coefficients.data(), p, q);
+    result.Red = dot(m_red.Coefficients);
+    result.Green = dot(m_green.Coefficients);
+    result.Blue = dot(m_blue.Coefficients);
     return result;
 }

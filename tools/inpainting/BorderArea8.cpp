@@ -51,8 +51,11 @@ std::ptrdiff_t TBorderArea8::CellOf(std::int32_t x, std::int32_t y) const
 void TBorderArea8::Add(std::int32_t a, std::int32_t b)
 {
     if (m_places.size() == m_places.capacity()) {
-        m_places.reserve(m_places.size() + kGrowth);
-        m_seams.reserve(m_places.size() + kGrowth);
+        // Steps of 512 alone would copy a large footprint's list hundreds of times; doubling keeps the
+        // building of a list linear.
+        const std::size_t capacity = std::max(m_places.size() + kGrowth, 2 * m_places.size());
+        m_places.reserve(capacity);
+        m_seams.reserve(capacity);
     }
     TPlaceRecord place;
     for (int k = 0; k < kReflectionCount; ++k) {

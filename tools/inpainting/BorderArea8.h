@@ -58,7 +58,7 @@ struct TSeamRecord
 class TBorderArea8
 {
 public:
-    // Records are allocated in steps of this many.
+    // Records are allocated for this many at first and then in steps of at least this many.
     static constexpr std::size_t kGrowth = 512;
 
     // The square has its top-left at (originX, originY) in image coordinates; negative sides become 0.

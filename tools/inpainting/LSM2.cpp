@@ -45,3 +45,9 @@ double TLSM2::Evaluate(const double* coefficients, double p, double q)
 {
     return m_transfer.Evaluate(coefficients ? coefficients : m_solution.data(), p, q);
 }
+
+const double* TLSM2::Basis(double p, double q)
+{
+    m_transfer.Compute(p, q);
+    return m_transfer.Values();
+}

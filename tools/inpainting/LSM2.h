@@ -23,6 +23,9 @@ public:
     // The fitted surface at (p, q); the last solution when `coefficients` is null.
     double Evaluate(const double* coefficients, double p, double q);
 
+    // The basis values at (p, q), valid until the next call that computes a basis.
+    const double* Basis(double p, double q);
+
     std::int32_t BasisCount() const { return m_transfer.BasisCount(); }
     std::int32_t Count() const { return m_count; }
     std::int32_t Capacity() const { return m_capacity; }
