@@ -5,10 +5,20 @@
 
 namespace {
 
+// From this size on an image asks for huge pages: a 24-megapixel image then takes a few dozen page
+// faults instead of eighteen thousand, which is most of the cost of building a new image.
+constexpr std::size_t kHugePageThreshold = std::size_t(2) << 20;
+
 void* MapPages(std::size_t bytes)
 {
     void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return pages == MAP_FAILED ? nullptr : pages;
+    if (pages == MAP_FAILED)
+        return nullptr;
+#ifdef MADV_HUGEPAGE
+    if (bytes >= kHugePageThreshold)
+        madvise(pages, bytes, MADV_HUGEPAGE); // advice only: without huge pages nothing changes
+#endif
+    return pages;
 }
 
 void UnmapPages(void* pages, std::size_t bytes)

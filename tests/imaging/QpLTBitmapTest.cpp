@@ -121,40 +121,42 @@ TEST(LTBitmap, MirrorAndFlipOfThreeByTwo)
 
 TEST(LTBitmap, TiledTurnsMatchThePerPixelMappingOnLargeOddImages)
 {
-    // Larger than one tile in both directions and with widths whose rows need padding.
-    const int w = 203, h = 131;
-    std::mt19937 random(5);
-    TQpLTBitmap original;
-    ASSERT_TRUE(original.SetSize(w, h, pfBGR24));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c)
-                original.GetPixels()->PixelPtr(x, y)[c] = std::uint8_t(random());
-    auto old = [&](int x, int y) {
-        const std::uint8_t* p = original.GetPixels()->PixelPtr(x, y);
-        return std::vector<int>{p[0], p[1], p[2]};
-    };
+    // Larger than one tile in both directions, with rows that need padding (and so start at any
+    // alignment) and with rows that are 16-byte aligned.
+    for (auto [w, h] : {std::pair{203, 131}, std::pair{256, 96}}) {
+        std::mt19937 random(5);
+        TQpLTBitmap original;
+        ASSERT_TRUE(original.SetSize(w, h, pfBGR24));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                for (int c = 0; c < 3; ++c)
+                    original.GetPixels()->PixelPtr(x, y)[c] = std::uint8_t(random());
+        auto old = [&](int x, int y) {
+            const std::uint8_t* p = original.GetPixels()->PixelPtr(x, y);
+            return std::vector<int>{p[0], p[1], p[2]};
+        };
 
-    std::unique_ptr<TQpLTBitmap> left = original.Clone();
-    std::unique_ptr<TQpLTBitmap> right = original.Clone();
-    std::unique_ptr<TQpLTBitmap> mirror = original.Clone();
-    std::unique_ptr<TQpLTBitmap> flip = original.Clone();
-    ASSERT_TRUE(left && right && mirror && flip);
-    ASSERT_TRUE(left->RotateLeft());
-    ASSERT_TRUE(right->RotateRight());
-    ASSERT_TRUE(mirror->Mirror());
-    ASSERT_TRUE(flip->Flip());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            ASSERT_EQ(At(*left, y, w - 1 - x), old(x, y));
-            ASSERT_EQ(At(*right, h - 1 - y, x), old(x, y));
-            ASSERT_EQ(At(*mirror, w - 1 - x, y), old(x, y));
-            ASSERT_EQ(At(*flip, x, h - 1 - y), old(x, y));
-        }
-    // Four left turns give the image back.
-    for (int i = 0; i < 3; ++i)
+        std::unique_ptr<TQpLTBitmap> left = original.Clone();
+        std::unique_ptr<TQpLTBitmap> right = original.Clone();
+        std::unique_ptr<TQpLTBitmap> mirror = original.Clone();
+        std::unique_ptr<TQpLTBitmap> flip = original.Clone();
+        ASSERT_TRUE(left && right && mirror && flip);
         ASSERT_TRUE(left->RotateLeft());
-    EXPECT_EQ(Bytes(*left), Bytes(original));
+        ASSERT_TRUE(right->RotateRight());
+        ASSERT_TRUE(mirror->Mirror());
+        ASSERT_TRUE(flip->Flip());
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                ASSERT_EQ(At(*left, y, w - 1 - x), old(x, y));
+                ASSERT_EQ(At(*right, h - 1 - y, x), old(x, y));
+                ASSERT_EQ(At(*mirror, w - 1 - x, y), old(x, y));
+                ASSERT_EQ(At(*flip, x, h - 1 - y), old(x, y));
+            }
+        // Four left turns give the image back.
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(left->RotateLeft());
+        EXPECT_EQ(Bytes(*left), Bytes(original));
+    }
 }
 
 TEST(LTBitmap, TurnsAndMirrorsRefuseOtherFormats)
