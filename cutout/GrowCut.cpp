@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 
 namespace {
 
@@ -21,22 +20,18 @@ TGrowCut::~TGrowCut()
     if (m_region && m_region->Width() == m_width && m_region->Height() == m_height) {
         for (int x = 0; x < m_width; ++x)
             for (int y = 0; y < m_height; ++y)
-                m_region->SetStoredLabel(x, y, m_label[Cell(x, y)]);
+                m_region->SetStoredLabel(x, y, m_cells[Cell(x, y)].Label);
     }
 }
 
 void TGrowCut::Release()
 {
-    m_strength = {};
-    m_label = {};
-    m_pending = {};
-    m_similarityRight = {};
-    m_similarityDown = {};
-    m_flags = {};
-    m_active = {};
-    m_changed = {};
+    m_cellPages.Free();
+    m_listPages.Free();
+    m_cells = nullptr;
+    m_active = nullptr;
+    m_changed = nullptr;
     m_activeCount = 0;
-    m_changedCount = 0;
     m_width = 0;
     m_height = 0;
     m_uheight = 1;
@@ -50,18 +45,15 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
     const int width = region.Width();
     const int height = region.Height();
     const std::size_t count = region.PointCount();
-    try {
-        m_strength.resize(count);
-        m_label.resize(count);
-        m_pending.resize(count);
-        m_similarityRight.assign(count, 0);
-        m_similarityDown.assign(count, 0);
-        m_flags.assign(count, 0);
-        m_active.resize(count);
-        m_changed.resize(count);
-    } catch (const std::bad_alloc&) {
-        Release();
-        return false;
+    if (count > 0) {
+        if (!m_cellPages.Allocate(count * sizeof(TCell)) ||
+            !m_listPages.Allocate(count * 2 * sizeof(std::uint32_t))) {
+            Release();
+            return false;
+        }
+        m_cells = reinterpret_cast<TCell*>(m_cellPages.Data());
+        m_active = reinterpret_cast<std::uint32_t*>(m_listPages.Data());
+        m_changed = m_active + count;
     }
     m_region = &region;
     m_width = width;
@@ -82,14 +74,15 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
         for (int y = 0; y < height; ++y) {
             const std::uint32_t cell = base + static_cast<std::uint32_t>(y);
             const std::uint8_t label = region.Label(x, y);
-            m_label[cell] = label;
-            m_pending[cell] = label;
-            m_strength[cell] = free.test(label) ? 0.0f : 1.0f;
             const TBgr& c = column[static_cast<std::size_t>(y)];
-            if (hasRight)
-                m_similarityRight[cell] = Similarity(c, next[static_cast<std::size_t>(y)]);
-            if (y < height - 1)
-                m_similarityDown[cell] = Similarity(c, column[static_cast<std::size_t>(y) + 1]);
+            // Missing neighbours get similarity 0: an attack with force 0 can never succeed.
+            m_cells[cell] = {free.test(label) ? 0.0f : 1.0f,
+                             label,
+                             label,
+                             hasRight ? Similarity(c, next[static_cast<std::size_t>(y)]) : std::uint8_t{0},
+                             y < height - 1 ? Similarity(c, column[static_cast<std::size_t>(y) + 1])
+                                            : std::uint8_t{0},
+                             0};
         }
         column.swap(next);
     }
@@ -98,76 +91,87 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
     for (int x = 0; x < width; ++x)
         for (int y = 0; y < height; ++y) {
             const std::uint32_t cell = Cell(x, y);
-            if (free.test(m_label[cell]) || !IsBoundaryCell(cell, x, y))
+            if (free.test(m_cells[cell].Label) || !IsBoundaryCell(cell, x, y))
                 continue;
             m_active[m_activeCount++] = cell;
-            m_flags[cell] = kActive;
+            m_cells[cell].Flags = kActive;
         }
     return true;
 }
 
 bool TGrowCut::IsBoundaryCell(std::uint32_t cell, int x, int y) const
 {
-    const std::uint8_t label = m_label[cell];
-    return (x > 0 && m_label[cell - m_uheight] != label) ||
-           (x < m_width - 1 && m_label[cell + m_uheight] != label) || (y > 0 && m_label[cell - 1] != label) ||
-           (y < m_height - 1 && m_label[cell + 1] != label);
-}
-
-inline void TGrowCut::Attack(std::uint32_t attacker, std::uint32_t defender, float force)
-{
-    // Strictly greater: an equal force leaves the defender as it is.
-    if (!(force > m_strength[defender]))
-        return;
-    m_strength[defender] = force;
-    m_pending[defender] = m_pending[attacker];
-    if (!(m_flags[defender] & kQueued)) {
-        m_changed[m_changedCount++] = defender;
-        m_flags[defender] |= kQueued;
-    }
+    const std::uint8_t label = m_cells[cell].Label;
+    return (x > 0 && m_cells[cell - m_uheight].Label != label) ||
+           (x < m_width - 1 && m_cells[cell + m_uheight].Label != label) ||
+           (y > 0 && m_cells[cell - 1].Label != label) ||
+           (y < m_height - 1 && m_cells[cell + 1].Label != label);
 }
 
 std::size_t TGrowCut::Run(int maxSteps)
 {
+    TCell* const cells = m_cells;
+    std::uint32_t* const active = m_active;
+    std::uint32_t* const changed = m_changed;
+    std::size_t activeCount = m_activeCount;
+    std::size_t changedCount = 0;
     const std::uint32_t h = m_uheight;
-    const std::uint32_t lastColumnStart = m_cellCount > 0 ? static_cast<std::uint32_t>(m_cellCount) - h : 0;
+    const auto count = static_cast<std::uint32_t>(m_cellCount);
+    const auto stable = [cells](std::uint32_t cell) { return cells[cell].Label == cells[cell].Pending; };
+    // Strictly greater: an equal force leaves the defender as it is. Cells beyond the image's edge in
+    // the grid's order are attacked with similarity 0, which never succeeds.
+    const auto attack = [&](std::uint8_t pending, std::uint32_t defender, float force) {
+        TCell& v = cells[defender];
+        if (!(force > v.Strength))
+            return;
+        v.Strength = force;
+        v.Pending = pending;
+        if (!(v.Flags & kQueued)) {
+            changed[changedCount++] = defender;
+            v.Flags |= kQueued;
+        }
+    };
     for (int step = 0; step < maxSteps; ++step) {
         std::size_t k = 0;
-        while (m_activeCount > 0) {
-            const std::size_t top = m_activeCount - 1;
-            if (!IsStable(m_active[top])) {
-                while (k < top && !IsStable(m_active[k]))
+        while (activeCount > 0) {
+            const std::size_t top = activeCount - 1;
+            if (!stable(active[top])) {
+                while (k < top && !stable(active[k]))
                     ++k;
                 if (k >= top)
                     break;
-                std::swap(m_active[k], m_active[top]);
+                std::swap(active[k], active[top]);
                 ++k;
             }
-            const std::uint32_t cell = m_active[top];
-            m_activeCount = top;
-            m_flags[cell] &= static_cast<std::uint8_t>(~kActive);
-            const float s = m_strength[cell] / 255.0f;
-            const std::uint32_t y = cell % h;
-            if (y < h - 1)
-                Attack(cell, cell + 1, static_cast<float>(m_similarityDown[cell]) * s);
-            if (cell < lastColumnStart)
-                Attack(cell, cell + h, static_cast<float>(m_similarityRight[cell]) * s);
-            if (y > 0)
-                Attack(cell, cell - 1, static_cast<float>(m_similarityDown[cell - 1]) * s);
+            const std::uint32_t cell = active[top];
+            activeCount = top;
+            if (top > 0)
+                __builtin_prefetch(&cells[active[top - 1]]);
+            TCell& c = cells[cell];
+            c.Flags &= static_cast<std::uint8_t>(~kActive);
+            const float s = c.Strength / 255.0f;
+            const std::uint8_t pending = c.Pending;
+            if (cell + 1 < count)
+                attack(pending, cell + 1, static_cast<float>(c.SimilarityDown) * s);
+            if (cell + h < count)
+                attack(pending, cell + h, static_cast<float>(c.SimilarityRight) * s);
+            if (cell > 0)
+                attack(pending, cell - 1, static_cast<float>(cells[cell - 1].SimilarityDown) * s);
             if (cell >= h)
-                Attack(cell, cell - h, static_cast<float>(m_similarityRight[cell - h]) * s);
+                attack(pending, cell - h, static_cast<float>(cells[cell - h].SimilarityRight) * s);
         }
-        if (m_changedCount == 0)
+        if (changedCount == 0)
             break;
-        for (std::size_t i = m_changedCount; i-- > 0;) {
-            const std::uint32_t cell = m_changed[i];
-            m_flags[cell] &= static_cast<std::uint8_t>(~kQueued);
-            if (!(m_flags[cell] & kActive)) {
-                m_active[m_activeCount++] = cell;
-                m_flags[cell] |= kActive;
+        for (std::size_t i = changedCount; i-- > 0;) {
+            TCell& v = cells[changed[i]];
+            v.Flags &= static_cast<std::uint8_t>(~kQueued);
+            if (!(v.Flags & kActive)) {
+                active[activeCount++] = changed[i];
+                v.Flags |= kActive;
             }
         }
-        m_changedCount = 0;
+        changedCount = 0;
     }
-    return m_activeCount;
+    m_activeCount = activeCount;
+    return activeCount;
 }

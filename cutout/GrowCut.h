@@ -5,11 +5,11 @@
 // be shown growing and stopped between Run calls. Freeing the object writes every cell's label into the
 // region's stored labels. The region is not owned and must outlive the object.
 
+#include "imaging/PageAllocator.h"
 #include "imaging/QpPixels.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 class TMarkedRegion;
 
@@ -36,27 +36,27 @@ public:
     // Makes the pending label of active-stack entry `index` the cell's label; true when that changed it.
     bool Commit(std::size_t index)
     {
-        const std::uint32_t cell = m_active[index];
-        const bool changed = m_label[cell] != m_pending[cell];
-        m_label[cell] = m_pending[cell];
+        TCell& cell = m_cells[m_active[index]];
+        const bool changed = cell.Label != cell.Pending;
+        cell.Label = cell.Pending;
         return changed;
     }
     TEntry Entry(std::size_t index) const
     {
         const std::uint32_t cell = m_active[index];
-        return {static_cast<int>(cell / m_uheight), static_cast<int>(cell % m_uheight), m_label[cell]};
+        return {static_cast<int>(cell / m_uheight), static_cast<int>(cell % m_uheight), m_cells[cell].Label};
     }
     // True when an existing 4-neighbour carries a different cell label.
     bool IsBoundary(int x, int y) const { return IsBoundaryCell(Cell(x, y), x, y); }
 
     std::size_t ActiveCount() const { return m_activeCount; }
     // Cell label and strength, for inspection.
-    std::uint8_t CellLabel(int x, int y) const { return m_label[Cell(x, y)]; }
-    std::uint8_t PendingLabel(int x, int y) const { return m_pending[Cell(x, y)]; }
-    float Strength(int x, int y) const { return m_strength[Cell(x, y)]; }
+    std::uint8_t CellLabel(int x, int y) const { return m_cells[Cell(x, y)].Label; }
+    std::uint8_t PendingLabel(int x, int y) const { return m_cells[Cell(x, y)].Pending; }
+    float Strength(int x, int y) const { return m_cells[Cell(x, y)].Strength; }
 
     // Bytes held per cell, lists included.
-    static constexpr std::size_t kBytesPerCell = sizeof(float) + 5 + 2 * sizeof(std::uint32_t);
+    static constexpr std::size_t kBytesPerCell = 9 + 2 * sizeof(std::uint32_t);
 
 private:
     static constexpr std::uint8_t kQueued = 1;
@@ -67,22 +67,30 @@ private:
         return static_cast<std::uint32_t>(x) * m_uheight + static_cast<std::uint32_t>(y);
     }
     bool IsBoundaryCell(std::uint32_t cell, int x, int y) const;
-    bool IsStable(std::uint32_t cell) const { return m_label[cell] == m_pending[cell]; }
-    void Attack(std::uint32_t attacker, std::uint32_t defender, float force);
+    bool IsStable(std::uint32_t cell) const { return m_cells[cell].Label == m_cells[cell].Pending; }
     void Release();
 
-    // Cells as parallel arrays, [x][y] order: only strength and the labels are touched on most visits.
-    std::vector<float> m_strength;
-    std::vector<std::uint8_t> m_label;
-    std::vector<std::uint8_t> m_pending;
-    std::vector<std::uint8_t> m_similarityRight;
-    std::vector<std::uint8_t> m_similarityDown;
-    std::vector<std::uint8_t> m_flags;
+    // One packed record per cell, [x][y] order: a visit reads the cell and its four neighbours, and
+    // each neighbour is then one cache line rather than one per field.
+    struct [[gnu::packed]] TCell
+    {
+        float Strength;
+        std::uint8_t Label;
+        std::uint8_t Pending;
+        std::uint8_t SimilarityRight;
+        std::uint8_t SimilarityDown;
+        std::uint8_t Flags; // kQueued, kActive
+    };
+    static_assert(sizeof(TCell) == 9, "no padding in the cell");
+
+    // Whole pages (huge where the system allows): neighbours a column apart then share TLB entries.
+    TPageBlock m_cellPages;
+    TCell* m_cells = nullptr;
     // Cell indices rather than packed 16-bit halves, so no size can wrap a position.
-    std::vector<std::uint32_t> m_active;
-    std::vector<std::uint32_t> m_changed;
+    TPageBlock m_listPages;
+    std::uint32_t* m_active = nullptr;
+    std::uint32_t* m_changed = nullptr;
     std::size_t m_activeCount = 0;
-    std::size_t m_changedCount = 0;
     int m_width = 0;
     int m_height = 0;
     std::uint32_t m_uheight = 1;
