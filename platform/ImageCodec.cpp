@@ -1,0 +1,635 @@
+#include "platform/ImageCodec.h"
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImageReader>
+#include <QImageWriter>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <csetjmp>
+#include <cstring>
+#include <fcntl.h>
+#include <limits>
+#include <memory>
+#include <png.h>
+#include <sys/stat.h>
+#include <turbojpeg.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::atomic<std::size_t> g_maxPixelCount{kDefaultMaxPixelCount};
+
+struct TTjFree
+{
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TTjHandle = std::unique_ptr<void, TTjFree>;
+
+struct TTjBufferFree
+{
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+
+std::uint16_t Be16(const std::uint8_t* p)
+{
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
+
+// JFIF density from the APP0 segment, when the file starts with one that gives dots per inch or cm.
+bool JfifDensity(const std::uint8_t* data, std::size_t size, double& dpiX, double& dpiY)
+{
+    if (size < 20 || data[2] != 0xFF || data[3] != 0xE0 || std::memcmp(data + 6, "JFIF", 5) != 0)
+        return false;
+    const int units = data[13];
+    const int x = Be16(data + 14);
+    const int y = Be16(data + 16);
+    if (x <= 0 || y <= 0 || (units != 1 && units != 2))
+        return false;
+    const double factor = units == 2 ? 2.54 : 1.0;
+    dpiX = x * factor;
+    dpiY = y * factor;
+    return true;
+}
+
+// Writes the density into the JFIF segment libjpeg-turbo puts first.
+void SetJfifDensity(std::uint8_t* data, std::size_t size, double dpiX, double dpiY)
+{
+    if (size < 20 || data[2] != 0xFF || data[3] != 0xE0 || std::memcmp(data + 6, "JFIF", 5) != 0)
+        return;
+    const auto x = static_cast<int>(Clamp(std::nearbyint(dpiX), 1.0, 65535.0));
+    const auto y = static_cast<int>(Clamp(std::nearbyint(dpiY), 1.0, 65535.0));
+    data[13] = 1;
+    data[14] = static_cast<std::uint8_t>(x >> 8);
+    data[15] = static_cast<std::uint8_t>(x);
+    data[16] = static_cast<std::uint8_t>(y >> 8);
+    data[17] = static_cast<std::uint8_t>(y);
+}
+
+bool WriteFileBytes(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    std::size_t done = 0;
+    while (ok && done < size) {
+        const ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        ok = n > 0;
+        if (ok)
+            done += static_cast<std::size_t>(n);
+    }
+    return ::close(fd) == 0 && ok;
+}
+
+bool AllocateBgr(TQpPixelBuffer& out, int width, int height)
+{
+    return TImageCodec::IsAcceptableSize(width, height) &&
+           out.SetFormatAndBounds(pfBGR24, TQpRect{0, 0, width, height});
+}
+
+// ---- JPEG -------------------------------------------------------------------------------------------
+
+bool IsFatalJpegError(tjhandle handle)
+{
+    // A truncated file only warns in libjpeg and comes out grey at the bottom: that is a broken file.
+    return tjGetErrorCode(handle) == TJERR_FATAL || std::strstr(tjGetErrorStr2(handle), "Premature end");
+}
+
+enum class TJpegResult
+{
+    Ok,
+    Failed,
+    NotMine // CMYK and other colour spaces libjpeg-turbo cannot turn into BGR
+};
+
+TJpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, TImageInfo& info)
+{
+    TTjHandle handle(tjInitDecompress());
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    if (!handle || tjDecompressHeader3(handle.get(), data, static_cast<unsigned long>(size), &width, &height,
+                                       &subsampling, &colorspace) != 0)
+        return TJpegResult::Failed;
+    if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
+        return TJpegResult::NotMine;
+    if (!AllocateBgr(out, width, height))
+        return TJpegResult::Failed;
+    if (tjDecompress2(handle.get(), data, static_cast<unsigned long>(size), out.Data, width, out.Stride,
+                      height, TJPF_BGR, 0) != 0 &&
+        IsFatalJpegError(handle.get())) {
+        out.Release();
+        return TJpegResult::Failed;
+    }
+    info.Width = width;
+    info.Height = height;
+    info.Format = TRawFormat::Jpeg;
+    if (!JfifDensity(data, size, info.DpiX, info.DpiY))
+        info.DpiX = info.DpiY = kDefaultDpi;
+    return TJpegResult::Ok;
+}
+
+bool EncodeJpeg(const TQpPixels& pixels, const std::string& path, int quality, double dpiX, double dpiY)
+{
+    TTjHandle handle(tjInitCompress());
+    if (!handle)
+        return false;
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    const int result = tjCompress2(handle.get(), pixels.Data, pixels.Width, pixels.Stride, pixels.Height,
+                                   TJPF_BGR, &buffer, &size, TJSAMP_420, Clamp(quality, 1, 100), 0);
+    std::unique_ptr<unsigned char, TTjBufferFree> owned(buffer);
+    if (result != 0)
+        return false;
+    SetJfifDensity(buffer, size, dpiX, dpiY);
+    return WriteFileBytes(path, buffer, size);
+}
+
+// ---- PNG --------------------------------------------------------------------------------------------
+// libpng reports errors by longjmp. Every function that calls setjmp below holds only plain values, and
+// the C++ objects (the rows, the buffer, the struct guard) live in the callers' frames, which the jump
+// never crosses.
+
+struct TPngMemory
+{
+    const std::uint8_t* Data;
+    std::size_t Size;
+    std::size_t Position;
+};
+
+void PngReadMemory(png_structp png, png_bytep out, png_size_t length)
+{
+    auto* source = static_cast<TPngMemory*>(png_get_io_ptr(png));
+    if (length > source->Size - source->Position)
+        png_error(png, "truncated");
+    std::memcpy(out, source->Data + source->Position, length);
+    source->Position += length;
+}
+
+void PngSilentWarning(png_structp, png_const_charp) {}
+
+[[noreturn]] void PngSilentError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+struct TPngHeader
+{
+    png_uint_32 Width;
+    png_uint_32 Height;
+    double DpiX;
+    double DpiY;
+};
+
+// Reads the header and sets the conversions to 8-bit blue-green-red without alpha.
+bool PngReadHeader(png_structp png, png_infop info, TPngHeader* header)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    int bitDepth = 0, colorType = 0;
+    png_get_IHDR(png, info, &header->Width, &header->Height, &bitDepth, &colorType, nullptr, nullptr,
+                 nullptr);
+    png_set_expand(png);
+    png_set_strip_16(png);
+    png_set_gray_to_rgb(png);
+    png_set_strip_alpha(png);
+    png_set_bgr(png);
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    png_uint_32 resX = 0, resY = 0;
+    int unit = 0;
+    header->DpiX = header->DpiY = 0;
+    if (png_get_pHYs(png, info, &resX, &resY, &unit) && unit == PNG_RESOLUTION_METER && resX > 0 &&
+        resY > 0) {
+        header->DpiX = resX * 0.0254;
+        header->DpiY = resY * 0.0254;
+    }
+    return png_get_rowbytes(png, info) == static_cast<png_size_t>(header->Width) * 3;
+}
+
+bool PngReadRows(png_structp png, png_infop info, png_bytepp rows)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_image(png, rows);
+    png_read_end(png, info);
+    return true;
+}
+
+struct TPngReadGuard
+{
+    png_structp Png = nullptr;
+    png_infop Info = nullptr;
+    ~TPngReadGuard() { png_destroy_read_struct(&Png, &Info, nullptr); }
+};
+
+bool DecodePng(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, TImageInfo& info)
+{
+    TPngReadGuard guard;
+    guard.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning);
+    if (!guard.Png)
+        return false;
+    guard.Info = png_create_info_struct(guard.Png);
+    if (!guard.Info)
+        return false;
+    TPngMemory source{data, size, 0};
+    png_set_read_fn(guard.Png, &source, PngReadMemory);
+    // The decoder's own limits stay above ours, so ours decide.
+    png_set_user_limits(guard.Png, 0x7fffffff, 0x7fffffff);
+    TPngHeader header{};
+    if (!PngReadHeader(guard.Png, guard.Info, &header) || header.Width > kMaxImageSide ||
+        header.Height > kMaxImageSide ||
+        !AllocateBgr(out, static_cast<int>(header.Width), static_cast<int>(header.Height)))
+        return false;
+    std::vector<png_bytep> rows(header.Height);
+    for (png_uint_32 y = 0; y < header.Height; ++y)
+        rows[y] = out.Data + static_cast<std::ptrdiff_t>(y) * out.Stride;
+    if (!PngReadRows(guard.Png, guard.Info, rows.data())) {
+        out.Release();
+        return false;
+    }
+    info.Width = out.Width;
+    info.Height = out.Height;
+    info.Format = TRawFormat::Png;
+    info.DpiX = header.DpiX > 0 ? header.DpiX : kDefaultDpi;
+    info.DpiY = header.DpiY > 0 ? header.DpiY : kDefaultDpi;
+    return true;
+}
+
+void PngWriteFile(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
+    if (std::fwrite(data, 1, length, file) != length)
+        png_error(png, "write failed");
+}
+
+void PngFlushFile(png_structp png)
+{
+    std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png)));
+}
+
+struct TPngWriteJob
+{
+    png_uint_32 Width;
+    png_uint_32 Height;
+    png_uint_32 ResX;
+    png_uint_32 ResY;
+    png_bytepp Rows;
+};
+
+bool PngWriteAll(png_structp png, png_infop info, const TPngWriteJob* job)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_IHDR(png, info, job->Width, job->Height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_pHYs(png, info, job->ResX, job->ResY, PNG_RESOLUTION_METER);
+    png_set_compression_level(png, 6);
+    png_write_info(png, info);
+    png_set_bgr(png);
+    png_write_image(png, job->Rows);
+    png_write_end(png, info);
+    return true;
+}
+
+struct TPngWriteGuard
+{
+    png_structp Png = nullptr;
+    png_infop Info = nullptr;
+    ~TPngWriteGuard() { png_destroy_write_struct(&Png, &Info); }
+};
+
+struct TFileClose
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+bool EncodePng(const TQpPixels& pixels, const std::string& path, double dpiX, double dpiY)
+{
+    std::unique_ptr<std::FILE, TFileClose> file(std::fopen(path.c_str(), "wb"));
+    if (!file)
+        return false;
+    TPngWriteGuard guard;
+    guard.Png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning);
+    if (!guard.Png)
+        return false;
+    guard.Info = png_create_info_struct(guard.Png);
+    if (!guard.Info)
+        return false;
+    png_set_write_fn(guard.Png, file.get(), PngWriteFile, PngFlushFile);
+    std::vector<png_bytep> rows(static_cast<std::size_t>(pixels.Height));
+    for (int y = 0; y < pixels.Height; ++y)
+        rows[y] = pixels.Data + static_cast<std::ptrdiff_t>(y) * pixels.Stride;
+    const TPngWriteJob job{static_cast<png_uint_32>(pixels.Width), static_cast<png_uint_32>(pixels.Height),
+                           static_cast<png_uint_32>(std::nearbyint(dpiX / 0.0254)),
+                           static_cast<png_uint_32>(std::nearbyint(dpiY / 0.0254)), rows.data()};
+    if (!PngWriteAll(guard.Png, guard.Info, &job))
+        return false;
+    std::FILE* raw = file.release();
+    const bool flushed = std::fflush(raw) == 0 && !std::ferror(raw);
+    return std::fclose(raw) == 0 && flushed;
+}
+
+// ---- Everything else through Qt ---------------------------------------------------------------------
+
+TRawFormat FormatOfQtName(const QByteArray& name)
+{
+    if (name == "bmp")
+        return TRawFormat::Bmp;
+    if (name == "tif" || name == "tiff")
+        return TRawFormat::Tiff;
+    if (name == "gif")
+        return TRawFormat::Gif;
+    if (name == "jpg" || name == "jpeg")
+        return TRawFormat::Jpeg;
+    if (name == "png")
+        return TRawFormat::Png;
+    return TRawFormat::Other;
+}
+
+void PrepareReader(QImageReader& reader)
+{
+    // Qt's default limit (128 MB) would refuse ordinary photographs; ours is checked on the declared size
+    // before reading, and the intermediate may take 4 bytes a pixel.
+    const std::size_t megabytes = TImageCodec::MaxPixelCount() * 4 / (1024 * 1024) + 1;
+    QImageReader::setAllocationLimit(
+        static_cast<int>(std::min<std::size_t>(megabytes, std::numeric_limits<int>::max())));
+    // Orientation is applied by the document as a lossless step, never twice.
+    reader.setAutoTransform(false);
+}
+
+bool DecodeWithQt(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, TImageInfo& info)
+{
+    if (size > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return false;
+    QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char*>(data), static_cast<int>(size));
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    PrepareReader(reader);
+    const QSize declared = reader.size();
+    if (declared.isValid() && !TImageCodec::IsAcceptableSize(declared.width(), declared.height()))
+        return false;
+    const QByteArray format = reader.format();
+    QImage image;
+    if (!reader.read(&image) || !TImageCodec::IsAcceptableSize(image.width(), image.height()))
+        return false;
+    if (image.hasAlphaChannel())
+        image = image.convertToFormat(QImage::Format_ARGB32); // stored colour, not premultiplied
+    image = image.convertToFormat(QImage::Format_BGR888);
+    if (image.isNull() || !AllocateBgr(out, image.width(), image.height()))
+        return false;
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 3;
+    for (int y = 0; y < image.height(); ++y)
+        std::memcpy(out.Data + static_cast<std::ptrdiff_t>(y) * out.Stride, image.constScanLine(y), rowBytes);
+    info.Width = image.width();
+    info.Height = image.height();
+    info.Format = FormatOfQtName(format);
+    info.DpiX = image.dotsPerMeterX() > 0 ? image.dotsPerMeterX() * 0.0254 : kDefaultDpi;
+    info.DpiY = image.dotsPerMeterY() > 0 ? image.dotsPerMeterY() * 0.0254 : kDefaultDpi;
+    return true;
+}
+
+bool EncodeWithQt(const TQpPixels& pixels, const std::string& path, const char* format, double dpiX,
+                  double dpiY)
+{
+    QImage image = TImageCodec::WrapPixels(pixels);
+    image.setDotsPerMeterX(static_cast<int>(std::nearbyint(dpiX / 0.0254)));
+    image.setDotsPerMeterY(static_cast<int>(std::nearbyint(dpiY / 0.0254)));
+    QImageWriter writer(QString::fromStdString(path), format);
+    return writer.write(image);
+}
+
+// Header-only size of a JPEG: walks the segments up to the first frame header.
+bool JpegHeaderSize(const std::uint8_t* data, std::size_t size, int& width, int& height)
+{
+    std::size_t pos = 2;
+    while (pos + 4 <= size) {
+        if (data[pos] != 0xFF)
+            return false;
+        const std::uint8_t marker = data[pos + 1];
+        if (marker == 0xFF) {
+            ++pos;
+            continue;
+        }
+        const std::size_t length = Be16(data + pos + 2);
+        const bool frame =
+            marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (pos + 9 > size)
+                return false;
+            height = Be16(data + pos + 5);
+            width = Be16(data + pos + 7);
+            return true;
+        }
+        if (length < 2)
+            return false;
+        pos += 2 + length;
+    }
+    return false;
+}
+
+} // namespace
+
+void TImageCodec::SetMaxPixelCount(std::size_t count)
+{
+    g_maxPixelCount = count;
+}
+
+std::size_t TImageCodec::MaxPixelCount()
+{
+    return g_maxPixelCount;
+}
+
+bool TImageCodec::IsAcceptableSize(std::int64_t width, std::int64_t height)
+{
+    return width >= 1 && height >= 1 && width <= kMaxImageSide && height <= kMaxImageSide &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= MaxPixelCount();
+}
+
+TRawFormat TImageCodec::DetectFormat(const std::uint8_t* data, std::size_t size)
+{
+    static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+        return TRawFormat::Jpeg;
+    if (size >= 8 && std::memcmp(data, kPng, 8) == 0)
+        return TRawFormat::Png;
+    if (size >= 2 && data[0] == 'B' && data[1] == 'M')
+        return TRawFormat::Bmp;
+    if (size >= 4 && (std::memcmp(data, "II*\0", 4) == 0 || std::memcmp(data, "MM\0*", 4) == 0))
+        return TRawFormat::Tiff;
+    if (size >= 4 && std::memcmp(data, "GIF8", 4) == 0)
+        return TRawFormat::Gif;
+    return TRawFormat::Unknown;
+}
+
+bool TImageCodec::ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat status
+    {
+    };
+    bool ok = ::fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(status.st_size));
+        std::size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            ok = n > 0;
+            if (ok)
+                done += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    if (!ok)
+        bytes.clear();
+    return ok;
+}
+
+bool TImageCodec::ReadInfo(const std::string& path, TImageInfo& info)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!ReadFileBytes(path, bytes))
+        return false;
+    const TRawFormat format = DetectFormat(bytes.data(), bytes.size());
+    if (format == TRawFormat::Jpeg) {
+        int width = 0, height = 0;
+        if (!JpegHeaderSize(bytes.data(), bytes.size(), width, height) || width < 1 || height < 1)
+            return false;
+        info.Width = width;
+        info.Height = height;
+        info.Format = format;
+        if (!JfifDensity(bytes.data(), bytes.size(), info.DpiX, info.DpiY))
+            info.DpiX = info.DpiY = kDefaultDpi;
+        return true;
+    }
+    QByteArray data =
+        QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                static_cast<int>(std::min<std::size_t>(bytes.size(), INT32_MAX)));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    PrepareReader(reader);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.width() < 1 || size.height() < 1)
+        return false;
+    info.Width = size.width();
+    info.Height = size.height();
+    info.Format = format != TRawFormat::Unknown ? format : FormatOfQtName(reader.format());
+    info.DpiX = info.DpiY = kDefaultDpi;
+    return true;
+}
+
+bool TImageCodec::Decode(const std::string& path, TQpPixelBuffer& out, TImageInfo& info)
+{
+    std::vector<std::uint8_t> bytes;
+    return ReadFileBytes(path, bytes) && DecodeMemory(bytes.data(), bytes.size(), out, info);
+}
+
+bool TImageCodec::DecodeMemory(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out,
+                               TImageInfo& info)
+{
+    if (!data || size == 0)
+        return false;
+    switch (DetectFormat(data, size)) {
+    case TRawFormat::Jpeg:
+        switch (DecodeJpeg(data, size, out, info)) {
+        case TJpegResult::Ok:
+            return true;
+        case TJpegResult::Failed:
+            return false;
+        case TJpegResult::NotMine:
+            break;
+        }
+        if (!DecodeWithQt(data, size, out, info))
+            return false;
+        info.Format = TRawFormat::Jpeg;
+        return true;
+    case TRawFormat::Png:
+        return DecodePng(data, size, out, info);
+    default:
+        return DecodeWithQt(data, size, out, info);
+    }
+}
+
+bool TImageCodec::Encode(const TQpPixels& pixels, const std::string& path, std::string_view mimeType,
+                         int quality, double dpiX, double dpiY)
+{
+    if (pixels.Format != pfBGR24 || !pixels.Data || pixels.Width < 1 || pixels.Height < 1)
+        return false;
+    if (dpiX <= 0)
+        dpiX = kDefaultDpi;
+    if (dpiY <= 0)
+        dpiY = kDefaultDpi;
+    if (mimeType == "image/jpeg")
+        return EncodeJpeg(pixels, path, quality, dpiX, dpiY);
+    if (mimeType == "image/png")
+        return EncodePng(pixels, path, dpiX, dpiY);
+    if (mimeType == "image/tiff")
+        return EncodeWithQt(pixels, path, "tiff", dpiX, dpiY);
+    if (mimeType == "image/bmp")
+        return EncodeWithQt(pixels, path, "bmp", dpiX, dpiY);
+    return false;
+}
+
+QImage TImageCodec::Thumbnail(const std::string& path, int width, int height)
+{
+    if (width < 1 || height < 1)
+        return {};
+    std::vector<std::uint8_t> bytes;
+    if (!ReadFileBytes(path, bytes))
+        return {};
+    TQpPixelBuffer pixels;
+    TImageInfo info;
+    if (DetectFormat(bytes.data(), bytes.size()) == TRawFormat::Jpeg) {
+        // The decoder's own reduction is far cheaper than decoding the whole photograph.
+        TTjHandle handle(tjInitDecompress());
+        int w = 0, h = 0, subsampling = 0, colorspace = 0;
+        if (handle &&
+            tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), &w, &h,
+                                &subsampling, &colorspace) == 0 &&
+            colorspace != TJCS_CMYK && colorspace != TJCS_YCCK && IsAcceptableSize(w, h)) {
+            int count = 0;
+            const tjscalingfactor* factors = tjGetScalingFactors(&count);
+            int bestW = w, bestH = h;
+            for (int i = 0; i < count; ++i) {
+                const int sw = TJSCALED(w, factors[i]);
+                const int sh = TJSCALED(h, factors[i]);
+                if (sw >= width && sh >= height &&
+                    sw * static_cast<std::int64_t>(sh) < bestW * std::int64_t(bestH)) {
+                    bestW = sw;
+                    bestH = sh;
+                }
+            }
+            if (pixels.SetFormatAndBounds(pfBGR24, {0, 0, bestW, bestH}) &&
+                (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                               pixels.Data, bestW, pixels.Stride, bestH, TJPF_BGR, 0) == 0 ||
+                 !IsFatalJpegError(handle.get()))) {
+                return WrapPixels(pixels).scaled(width, height, Qt::KeepAspectRatio,
+                                                 Qt::SmoothTransformation);
+            }
+            pixels.Release();
+        }
+    }
+    if (!DecodeMemory(bytes.data(), bytes.size(), pixels, info))
+        return {};
+    return WrapPixels(pixels).scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage TImageCodec::WrapPixels(const TQpPixels& pixels)
+{
+    if (!pixels.Data || pixels.Format != pfBGR24)
+        return {};
+    return QImage(pixels.Data, pixels.Width, pixels.Height, pixels.Stride, QImage::Format_BGR888);
+}
+
+} // namespace platform

@@ -1,0 +1,675 @@
+#include "platform/JpegCodec.h"
+
+#include "platform/ImageCodec.h"
+
+#include <algorithm>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+#include <utility>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
+namespace platform {
+
+namespace {
+
+// libjpeg reports errors by longjmp. The functions that call setjmp below keep only plain values in
+// their frames and reach C++ objects through pointers, so no destructor is ever skipped.
+struct TJpegErrorManager
+{
+    jpeg_error_mgr Pub;
+    std::jmp_buf Jump;
+    bool Truncated;
+};
+
+void JpegErrorExit(j_common_ptr info)
+{
+    std::longjmp(reinterpret_cast<TJpegErrorManager*>(info->err)->Jump, 1);
+}
+
+void JpegEmitMessage(j_common_ptr info, int level)
+{
+    // A file that ends early only warns, and would come out with a grey bottom: treat it as broken.
+    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
+        reinterpret_cast<TJpegErrorManager*>(info->err)->Truncated = true;
+}
+
+void InitErrorManager(TJpegErrorManager& manager)
+{
+    jpeg_std_error(&manager.Pub);
+    manager.Pub.error_exit = JpegErrorExit;
+    manager.Pub.emit_message = JpegEmitMessage;
+    manager.Truncated = false;
+}
+
+struct TReadJob
+{
+    const std::uint8_t* Data;
+    std::size_t Size;
+    jvirt_barray_ptr* Arrays;
+};
+
+bool ReadHeaderAndCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, TReadJob* job)
+{
+    if (setjmp(error->Jump))
+        return false;
+    jpeg_create_decompress(info);
+    jpeg_mem_src(info, job->Data, static_cast<unsigned long>(job->Size));
+    jpeg_save_markers(info, JPEG_COM, 0xFFFF);
+    for (int n = 0; n < 16; ++n)
+        jpeg_save_markers(info, JPEG_APP0 + n, 0xFFFF);
+    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
+        return false;
+    if (!TImageCodec::IsAcceptableSize(info->image_width, info->image_height) || info->data_precision != 8 ||
+        (info->jpeg_color_space != JCS_YCbCr && info->jpeg_color_space != JCS_GRAYSCALE) ||
+        info->num_components < 1 || info->num_components > 3)
+        return false;
+    job->Arrays = jpeg_read_coefficients(info);
+    return job->Arrays != nullptr && !error->Truncated;
+}
+
+struct TCopyJob
+{
+    jvirt_barray_ptr* Arrays;
+    int Components;
+    std::int16_t* Dest[4];
+    int BlocksWide[4];
+    int BlocksHigh[4];
+};
+
+bool CopyCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, const TCopyJob* job)
+{
+    if (setjmp(error->Jump))
+        return false;
+    for (int c = 0; c < job->Components; ++c) {
+        const jpeg_component_info& component = info->comp_info[c];
+        const int haveWide = static_cast<int>((component.width_in_blocks + component.h_samp_factor - 1) /
+                                              component.h_samp_factor * component.h_samp_factor);
+        const int haveHigh = static_cast<int>((component.height_in_blocks + component.v_samp_factor - 1) /
+                                              component.v_samp_factor * component.v_samp_factor);
+        const int wide = std::min(haveWide, job->BlocksWide[c]);
+        for (int y = 0; y < std::min(haveHigh, job->BlocksHigh[c]); ++y) {
+            JBLOCKARRAY row = (*info->mem->access_virt_barray)(
+                reinterpret_cast<j_common_ptr>(info), job->Arrays[c], static_cast<JDIMENSION>(y), 1, FALSE);
+            std::memcpy(job->Dest[c] + static_cast<std::size_t>(y) * job->BlocksWide[c] * 64, row[0],
+                        static_cast<std::size_t>(wide) * sizeof(JBLOCK));
+        }
+    }
+    return true;
+}
+
+struct TWriteJob
+{
+    int Width;
+    int Height;
+    int Components;
+    int Ids[4];
+    int H[4];
+    int V[4];
+    int QuantSlot[4];
+    int BlocksWide[4];
+    int BlocksHigh[4];
+    const std::int16_t* Coefs[4];
+    const std::uint16_t* Quant[4];
+    bool Progressive;
+    bool Jfif;
+    int DensityUnit;
+    int DensityX;
+    int DensityY;
+    int MarkerCount;
+    const int* MarkerCodes;
+    const std::uint8_t* const* MarkerData;
+    const unsigned* MarkerLengths;
+    unsigned char* Output;
+    unsigned long OutputSize;
+};
+
+bool WriteCoefficients(jpeg_compress_struct* info, TJpegErrorManager* error, TWriteJob* job)
+{
+    if (setjmp(error->Jump))
+        return false;
+    jpeg_create_compress(info);
+    jpeg_mem_dest(info, &job->Output, &job->OutputSize);
+    info->image_width = static_cast<JDIMENSION>(job->Width);
+    info->image_height = static_cast<JDIMENSION>(job->Height);
+    info->input_components = job->Components;
+    info->in_color_space = job->Components == 1 ? JCS_GRAYSCALE : JCS_YCbCr;
+    jpeg_set_defaults(info);
+    jpeg_set_colorspace(info, job->Components == 1 ? JCS_GRAYSCALE : JCS_YCbCr);
+    for (int slot = 0; slot < 4; ++slot) {
+        if (!job->Quant[slot])
+            continue;
+        if (!info->quant_tbl_ptrs[slot])
+            info->quant_tbl_ptrs[slot] = jpeg_alloc_quant_table(reinterpret_cast<j_common_ptr>(info));
+        for (int k = 0; k < 64; ++k)
+            info->quant_tbl_ptrs[slot]->quantval[k] = job->Quant[slot][k];
+        info->quant_tbl_ptrs[slot]->sent_table = FALSE;
+    }
+    jvirt_barray_ptr arrays[4] = {};
+    for (int c = 0; c < job->Components; ++c) {
+        jpeg_component_info& component = info->comp_info[c];
+        component.component_id = job->Ids[c];
+        component.h_samp_factor = job->H[c];
+        component.v_samp_factor = job->V[c];
+        component.quant_tbl_no = job->QuantSlot[c];
+        arrays[c] = (*info->mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
+                                                      FALSE, static_cast<JDIMENSION>(job->BlocksWide[c]),
+                                                      static_cast<JDIMENSION>(job->BlocksHigh[c]),
+                                                      static_cast<JDIMENSION>(job->V[c]));
+    }
+    info->write_JFIF_header = job->Jfif ? TRUE : FALSE;
+    if (job->Jfif) {
+        info->density_unit = static_cast<UINT8>(job->DensityUnit);
+        info->X_density = static_cast<UINT16>(job->DensityX);
+        info->Y_density = static_cast<UINT16>(job->DensityY);
+    }
+    info->write_Adobe_marker = FALSE;
+    info->optimize_coding = FALSE;
+    if (job->Progressive)
+        jpeg_simple_progression(info);
+    jpeg_write_coefficients(info, arrays);
+    for (int m = 0; m < job->MarkerCount; ++m)
+        jpeg_write_marker(info, job->MarkerCodes[m], job->MarkerData[m], job->MarkerLengths[m]);
+    for (int c = 0; c < job->Components; ++c) {
+        for (int y = 0; y < job->BlocksHigh[c]; ++y) {
+            JBLOCKARRAY row = (*info->mem->access_virt_barray)(
+                reinterpret_cast<j_common_ptr>(info), arrays[c], static_cast<JDIMENSION>(y), 1, TRUE);
+            std::memcpy(row[0], job->Coefs[c] + static_cast<std::size_t>(y) * job->BlocksWide[c] * 64,
+                        static_cast<std::size_t>(job->BlocksWide[c]) * sizeof(JBLOCK));
+        }
+    }
+    jpeg_finish_compress(info);
+    return true;
+}
+
+struct TDecompressGuard
+{
+    jpeg_decompress_struct Info{};
+    ~TDecompressGuard() { jpeg_destroy_decompress(&Info); }
+};
+
+struct TCompressGuard
+{
+    jpeg_compress_struct Info{};
+    ~TCompressGuard() { jpeg_destroy_compress(&Info); }
+};
+
+bool WriteBytes(const std::string& path, const std::uint8_t* data, std::size_t size)
+{
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+        return false;
+    const bool written = std::fwrite(data, 1, size, file) == size && std::fflush(file) == 0;
+    return std::fclose(file) == 0 && written;
+}
+
+int CeilDiv(int a, int b)
+{
+    return (a + b - 1) / b;
+}
+
+// The basis of the forward DCT: cos((2x + 1) u pi / 16), with the DC scale folded in.
+struct TDctBasis
+{
+    double Value[8][8];
+    TDctBasis()
+    {
+        for (int u = 0; u < 8; ++u)
+            for (int x = 0; x < 8; ++x)
+                Value[u][x] = (u == 0 ? std::sqrt(0.125) : 0.5) * std::cos((2 * x + 1) * u * M_PI / 16.0);
+    }
+};
+
+} // namespace
+
+bool TJpegCodec::Load(const std::string& path, TQpPixelBuffer& pixels)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!TImageCodec::ReadFileBytes(path, bytes)) {
+        Release();
+        return false;
+    }
+    return LoadMemory(std::move(bytes), pixels);
+}
+
+bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, TQpPixelBuffer& pixels)
+{
+    Release();
+    m_bytes = std::move(bytes);
+    if (TImageCodec::DetectFormat(m_bytes.data(), m_bytes.size()) != TRawFormat::Jpeg) {
+        Release();
+        return false;
+    }
+    // The entropy decoding of the coefficients and the pixel decode are independent; running them side by
+    // side keeps opening a photograph as fast as a plain decode when a second core is free.
+    bool coefficients = false;
+    bool decoded = false;
+    TImageInfo info;
+    try {
+        std::thread reader([&] { coefficients = ReadCoefficients(); });
+        decoded = TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), pixels, info);
+        reader.join();
+    } catch (const std::system_error&) {
+        coefficients = ReadCoefficients();
+        decoded = coefficients && TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), pixels, info);
+    }
+    if (!coefficients || !decoded || info.Width != m_width || info.Height != m_height) {
+        pixels.Release();
+        Release();
+        return false;
+    }
+    m_holds = true;
+    m_inStep = true;
+    m_pristine = true;
+    return true;
+}
+
+bool TJpegCodec::ReadCoefficients()
+{
+    TDecompressGuard guard;
+    TJpegErrorManager error;
+    InitErrorManager(error);
+    guard.Info.err = &error.Pub;
+    TReadJob read{m_bytes.data(), m_bytes.size(), nullptr};
+    if (!ReadHeaderAndCoefficients(&guard.Info, &error, &read))
+        return false;
+    const jpeg_decompress_struct& info = guard.Info;
+    m_width = static_cast<int>(info.image_width);
+    m_height = static_cast<int>(info.image_height);
+    m_maxH = info.max_h_samp_factor;
+    m_maxV = info.max_v_samp_factor;
+    m_progressive = info.progressive_mode != 0;
+    m_jfif = info.saw_JFIF_marker != 0;
+    m_densityUnit = info.density_unit;
+    m_densityX = std::max<int>(1, info.X_density);
+    m_densityY = std::max<int>(1, info.Y_density);
+    m_components.assign(static_cast<std::size_t>(info.num_components), TComponent{});
+    for (int c = 0; c < info.num_components; ++c) {
+        const jpeg_component_info& source = info.comp_info[c];
+        TComponent& component = m_components[c];
+        component.Id = source.component_id;
+        component.H = source.h_samp_factor;
+        component.V = source.v_samp_factor;
+        component.QuantSlot = source.quant_tbl_no;
+        if (component.QuantSlot < 0 || component.QuantSlot > 3 || !source.quant_table)
+            return false;
+        for (int k = 0; k < 64; ++k)
+            m_quant[component.QuantSlot][k] = source.quant_table->quantval[k];
+    }
+    SizeGrids();
+    TCopyJob copy{read.Arrays, info.num_components, {}, {}, {}};
+    for (int c = 0; c < info.num_components; ++c) {
+        copy.Dest[c] = m_components[c].Coefs.data();
+        copy.BlocksWide[c] = m_components[c].BlocksWide;
+        copy.BlocksHigh[c] = m_components[c].BlocksHigh;
+    }
+    if (!CopyCoefficients(&guard.Info, &error, &copy))
+        return false;
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+        const bool jfif = marker->marker == JPEG_APP0 && marker->data_length >= 5 &&
+                          std::memcmp(marker->data, "JFIF", 5) == 0;
+        const bool adobe = marker->marker == JPEG_APP0 + 14;
+        if (!jfif && !adobe)
+            m_markers.push_back({marker->marker, std::vector<std::uint8_t>(
+                                                     marker->data, marker->data + marker->data_length)});
+    }
+    return true;
+}
+
+void TJpegCodec::SizeGrids()
+{
+    const int unitsWide = CeilDiv(m_width, BlockWidth());
+    const int unitsHigh = CeilDiv(m_height, BlockHeight());
+    for (TComponent& component : m_components) {
+        component.BlocksWide = unitsWide * component.H;
+        component.BlocksHigh = unitsHigh * component.V;
+        component.Coefs.assign(static_cast<std::size_t>(component.BlocksWide) * component.BlocksHigh * 64, 0);
+    }
+}
+
+void TJpegCodec::Release()
+{
+    m_holds = m_inStep = m_pristine = false;
+    m_width = m_height = 0;
+    m_maxH = m_maxV = 1;
+    m_components.clear();
+    m_markers.clear();
+    m_bytes.clear();
+    m_bytes.shrink_to_fit();
+}
+
+void TJpegCodec::Sampling(std::uint16_t& horizontal, std::uint16_t& vertical) const
+{
+    horizontal = static_cast<std::uint16_t>(m_maxH);
+    vertical = static_cast<std::uint16_t>(m_maxV);
+}
+
+const std::int16_t* TJpegCodec::Block(int component, int blockX, int blockY) const
+{
+    const TComponent& c = m_components[component];
+    return c.Coefs.data() + (static_cast<std::size_t>(blockY) * c.BlocksWide + blockX) * 64;
+}
+
+void TJpegCodec::LoseStep()
+{
+    m_inStep = false;
+    m_pristine = false;
+    for (TComponent& component : m_components) {
+        component.Coefs.clear();
+        component.Coefs.shrink_to_fit();
+    }
+}
+
+void TJpegCodec::Transform(TOp op)
+{
+    m_pristine = false;
+    if (op == TOp::Transpose) {
+        std::swap(m_width, m_height);
+        std::swap(m_maxH, m_maxV);
+        std::array<bool, 4> done{};
+        for (TComponent& component : m_components) {
+            std::swap(component.H, component.V);
+            if (!done[component.QuantSlot]) {
+                done[component.QuantSlot] = true;
+                auto& table = m_quant[component.QuantSlot];
+                for (int v = 0; v < 8; ++v)
+                    for (int u = v + 1; u < 8; ++u)
+                        std::swap(table[v * 8 + u], table[u * 8 + v]);
+            }
+        }
+    }
+    if (!m_inStep)
+        return;
+    for (TComponent& component : m_components) {
+        const int wide = component.BlocksWide;
+        const int high = component.BlocksHigh;
+        std::vector<std::int16_t>& coefs = component.Coefs;
+        switch (op) {
+        case TOp::HFlip:
+            for (int y = 0; y < high; ++y)
+                for (int x = 0; x < wide / 2; ++x)
+                    std::swap_ranges(coefs.begin() + (static_cast<std::ptrdiff_t>(y) * wide + x) * 64,
+                                     coefs.begin() + (static_cast<std::ptrdiff_t>(y) * wide + x + 1) * 64,
+                                     coefs.begin() +
+                                         (static_cast<std::ptrdiff_t>(y) * wide + wide - 1 - x) * 64);
+            for (std::size_t b = 0; b < coefs.size(); b += 64)
+                for (int k = 1; k < 64; k += 2) // odd horizontal frequencies change sign
+                    coefs[b + k] = static_cast<std::int16_t>(-coefs[b + k]);
+            break;
+        case TOp::VFlip:
+            for (int y = 0; y < high / 2; ++y)
+                std::swap_ranges(coefs.begin() + static_cast<std::ptrdiff_t>(y) * wide * 64,
+                                 coefs.begin() + static_cast<std::ptrdiff_t>(y + 1) * wide * 64,
+                                 coefs.begin() + static_cast<std::ptrdiff_t>(high - 1 - y) * wide * 64);
+            for (std::size_t b = 0; b < coefs.size(); b += 64)
+                for (int k = 8; k < 64; ++k)
+                    if ((k / 8) % 2 == 1)
+                        coefs[b + k] = static_cast<std::int16_t>(-coefs[b + k]);
+            break;
+        case TOp::Transpose: {
+            std::vector<std::int16_t> turned(coefs.size());
+            for (int y = 0; y < high; ++y)
+                for (int x = 0; x < wide; ++x) {
+                    const std::int16_t* from = coefs.data() + (static_cast<std::size_t>(y) * wide + x) * 64;
+                    std::int16_t* to = turned.data() + (static_cast<std::size_t>(x) * high + y) * 64;
+                    for (int v = 0; v < 8; ++v)
+                        for (int u = 0; u < 8; ++u)
+                            to[u * 8 + v] = from[v * 8 + u];
+                }
+            coefs = std::move(turned);
+            std::swap(component.BlocksWide, component.BlocksHigh);
+            break;
+        }
+        }
+    }
+}
+
+bool TJpegCodec::RotateRight()
+{
+    // Clockwise = transpose, then mirror; the old bottom edge becomes the left edge.
+    if (m_height % BlockHeight() != 0)
+        LoseStep();
+    Transform(TOp::Transpose);
+    Transform(TOp::HFlip);
+    return m_inStep;
+}
+
+bool TJpegCodec::RotateLeft()
+{
+    if (m_width % BlockWidth() != 0)
+        LoseStep();
+    Transform(TOp::Transpose);
+    Transform(TOp::VFlip);
+    return m_inStep;
+}
+
+bool TJpegCodec::FlipHorizontal()
+{
+    if (m_width % BlockWidth() != 0)
+        LoseStep();
+    Transform(TOp::HFlip);
+    return m_inStep;
+}
+
+bool TJpegCodec::FlipVertical()
+{
+    if (m_height % BlockHeight() != 0)
+        LoseStep();
+    Transform(TOp::VFlip);
+    return m_inStep;
+}
+
+bool TJpegCodec::Crop(const TQpRect& rect)
+{
+    if (rect.IsEmpty() || rect.Left < 0 || rect.Top < 0 || rect.Right > m_width || rect.Bottom > m_height)
+        return false;
+    if (rect == TQpRect{0, 0, m_width, m_height})
+        return m_inStep;
+    m_pristine = false;
+    if (rect.Left % BlockWidth() != 0 || rect.Top % BlockHeight() != 0)
+        LoseStep();
+    const int unitLeft = rect.Left / BlockWidth();
+    const int unitTop = rect.Top / BlockHeight();
+    m_width = rect.Width();
+    m_height = rect.Height();
+    if (!m_inStep)
+        return false;
+    for (TComponent& component : m_components) {
+        const int wide = CeilDiv(m_width, BlockWidth()) * component.H;
+        const int high = CeilDiv(m_height, BlockHeight()) * component.V;
+        std::vector<std::int16_t> cropped(static_cast<std::size_t>(wide) * high * 64);
+        for (int y = 0; y < high; ++y)
+            std::memcpy(cropped.data() + static_cast<std::size_t>(y) * wide * 64,
+                        component.Coefs.data() +
+                            ((static_cast<std::size_t>(unitTop) * component.V + y) * component.BlocksWide +
+                             static_cast<std::size_t>(unitLeft) * component.H) *
+                                64,
+                        static_cast<std::size_t>(wide) * 64 * sizeof(std::int16_t));
+        component.Coefs = std::move(cropped);
+        component.BlocksWide = wide;
+        component.BlocksHigh = high;
+    }
+    return true;
+}
+
+void TJpegCodec::Resized(int width, int height)
+{
+    if (width == m_width && height == m_height)
+        return;
+    LoseStep();
+    m_width = width;
+    m_height = height;
+}
+
+void TJpegCodec::EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int unitX, int unitY,
+                            std::vector<TComponent>& components) const
+{
+    static const TDctBasis basis;
+    const int unitW = BlockWidth();
+    const int unitH = BlockHeight();
+    // Colour planes of the unit, edge pixels repeated beyond the region as libjpeg pads them.
+    double planes[3][32][32];
+    for (int y = 0; y < unitH; ++y) {
+        const int sy = std::min(region.Top + unitY * unitH + y, region.Bottom - 1);
+        for (int x = 0; x < unitW; ++x) {
+            const int sx = std::min(region.Left + unitX * unitW + x, region.Right - 1);
+            const std::uint8_t* p = pixels.PixelPtr(sx, sy);
+            const double b = p[0], g = p[1], r = p[2];
+            planes[0][y][x] = 0.299 * r + 0.587 * g + 0.114 * b;
+            planes[1][y][x] = -0.168735892 * r - 0.331264108 * g + 0.5 * b + 128.0;
+            planes[2][y][x] = 0.5 * r - 0.418687589 * g - 0.081312411 * b + 128.0;
+        }
+    }
+    for (std::size_t c = 0; c < components.size(); ++c) {
+        TComponent& component = components[c];
+        const int stepX = m_maxH / component.H;
+        const int stepY = m_maxV / component.V;
+        const std::uint16_t* quant = m_quant[component.QuantSlot].data();
+        for (int by = 0; by < component.V; ++by)
+            for (int bx = 0; bx < component.H; ++bx) {
+                double samples[8][8];
+                for (int y = 0; y < 8; ++y)
+                    for (int x = 0; x < 8; ++x) {
+                        double sum = 0;
+                        for (int dy = 0; dy < stepY; ++dy)
+                            for (int dx = 0; dx < stepX; ++dx)
+                                sum += planes[c][(by * 8 + y) * stepY + dy][(bx * 8 + x) * stepX + dx];
+                        samples[y][x] = sum / (stepX * stepY) - 128.0;
+                    }
+                double rows[8][8]; // horizontal transform of each row
+                for (int y = 0; y < 8; ++y)
+                    for (int u = 0; u < 8; ++u) {
+                        double sum = 0;
+                        for (int x = 0; x < 8; ++x)
+                            sum += basis.Value[u][x] * samples[y][x];
+                        rows[y][u] = sum;
+                    }
+                std::int16_t* block =
+                    component.Coefs.data() +
+                    ((static_cast<std::size_t>(unitY) * component.V + by) * component.BlocksWide +
+                     static_cast<std::size_t>(unitX) * component.H + bx) *
+                        64;
+                for (int v = 0; v < 8; ++v)
+                    for (int u = 0; u < 8; ++u) {
+                        double sum = 0;
+                        for (int y = 0; y < 8; ++y)
+                            sum += basis.Value[v][y] * rows[y][u];
+                        const double q = std::nearbyint(sum / quant[v * 8 + u]);
+                        block[v * 8 + u] = static_cast<std::int16_t>(Clamp(q, -32767.0, 32767.0));
+                    }
+            }
+    }
+}
+
+bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const TQpPixels* reference,
+                      const TQpRect& region, TJpegSaveMode mode) const
+{
+    if (!m_holds || current.Format != pfBGR24 || current.Width != m_width || current.Height != m_height ||
+        region.IsEmpty() || region.Left < 0 || region.Top < 0 || region.Right > m_width ||
+        region.Bottom > m_height)
+        return false;
+    const bool referenceFits = reference && reference->Format == pfBGR24 && reference->Width == m_width &&
+                               reference->Height == m_height;
+    const bool keep = mode == TJpegSaveMode::KeepUnchangedBlocks && referenceFits && m_inStep &&
+                      region.Left % BlockWidth() == 0 && region.Top % BlockHeight() == 0;
+    const std::size_t rowBytes = static_cast<std::size_t>(region.Width()) * 3;
+    auto sameRows = [&](int left, int top, int right, int bottom) {
+        for (int y = top; y < bottom; ++y)
+            if (std::memcmp(current.PixelPtr(left, y), reference->PixelPtr(left, y),
+                            static_cast<std::size_t>(right - left) * 3) != 0)
+                return false;
+        return true;
+    };
+    const TQpRect whole{0, 0, m_width, m_height};
+    if (keep && m_pristine && region == whole && sameRows(0, 0, m_width, m_height))
+        return WriteBytes(path, m_bytes.data(), m_bytes.size());
+    (void)rowBytes;
+
+    const int unitsWide = CeilDiv(region.Width(), BlockWidth());
+    const int unitsHigh = CeilDiv(region.Height(), BlockHeight());
+    std::vector<TComponent> components(m_components.size());
+    for (std::size_t c = 0; c < m_components.size(); ++c) {
+        const TComponent& source = m_components[c];
+        TComponent& target = components[c];
+        target.Id = source.Id;
+        target.H = source.H;
+        target.V = source.V;
+        target.QuantSlot = source.QuantSlot;
+        target.BlocksWide = unitsWide * source.H;
+        target.BlocksHigh = unitsHigh * source.V;
+        target.Coefs.assign(static_cast<std::size_t>(target.BlocksWide) * target.BlocksHigh * 64, 0);
+        if (!keep)
+            continue;
+        const int offsetX = region.Left / BlockWidth() * source.H;
+        const int offsetY = region.Top / BlockHeight() * source.V;
+        for (int y = 0; y < target.BlocksHigh; ++y)
+            std::memcpy(target.Coefs.data() + static_cast<std::size_t>(y) * target.BlocksWide * 64,
+                        source.Coefs.data() +
+                            ((static_cast<std::size_t>(offsetY) + y) * source.BlocksWide + offsetX) * 64,
+                        static_cast<std::size_t>(target.BlocksWide) * 64 * sizeof(std::int16_t));
+    }
+    for (int unitY = 0; unitY < unitsHigh; ++unitY)
+        for (int unitX = 0; unitX < unitsWide; ++unitX) {
+            const int left = region.Left + unitX * BlockWidth();
+            const int top = region.Top + unitY * BlockHeight();
+            if (keep && sameRows(left, top, std::min(left + BlockWidth(), region.Right),
+                                 std::min(top + BlockHeight(), region.Bottom)))
+                continue;
+            EncodeUnit(current, region, unitX, unitY, components);
+        }
+    return Write(path, components, region.Width(), region.Height());
+}
+
+bool TJpegCodec::Write(const std::string& path, const std::vector<TComponent>& components, int width,
+                       int height) const
+{
+    TWriteJob job{};
+    job.Width = width;
+    job.Height = height;
+    job.Components = static_cast<int>(components.size());
+    std::array<bool, 4> slotUsed{};
+    for (std::size_t c = 0; c < components.size(); ++c) {
+        job.Ids[c] = components[c].Id;
+        job.H[c] = components[c].H;
+        job.V[c] = components[c].V;
+        job.QuantSlot[c] = components[c].QuantSlot;
+        job.BlocksWide[c] = components[c].BlocksWide;
+        job.BlocksHigh[c] = components[c].BlocksHigh;
+        job.Coefs[c] = components[c].Coefs.data();
+        slotUsed[components[c].QuantSlot] = true;
+    }
+    for (int slot = 0; slot < 4; ++slot)
+        job.Quant[slot] = slotUsed[slot] ? m_quant[slot].data() : nullptr;
+    job.Progressive = m_progressive;
+    job.Jfif = m_jfif || components.size() != 1;
+    job.DensityUnit = m_jfif ? m_densityUnit : 0;
+    job.DensityX = m_jfif ? m_densityX : 1;
+    job.DensityY = m_jfif ? m_densityY : 1;
+    std::vector<int> codes;
+    std::vector<const std::uint8_t*> data;
+    std::vector<unsigned> lengths;
+    for (const TMarker& marker : m_markers) {
+        codes.push_back(marker.Code);
+        data.push_back(marker.Data.data());
+        lengths.push_back(static_cast<unsigned>(marker.Data.size()));
+    }
+    job.MarkerCount = static_cast<int>(codes.size());
+    job.MarkerCodes = codes.data();
+    job.MarkerData = data.data();
+    job.MarkerLengths = lengths.data();
+
+    TCompressGuard guard;
+    TJpegErrorManager error;
+    InitErrorManager(error);
+    guard.Info.err = &error.Pub;
+    const bool ok = WriteCoefficients(&guard.Info, &error, &job);
+    std::unique_ptr<unsigned char, decltype(&std::free)> output(job.Output, &std::free);
+    return ok && WriteBytes(path, job.Output, job.OutputSize);
+}
+
+} // namespace platform
