@@ -6,6 +6,12 @@
 #include <QFileInfo>
 #include <QProgressBar>
 
+// Resources compiled into a static library are registered only on request.
+static void InitIconResources()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 TCommonDataModule* CommonDataModule = nullptr;
 TProgressMeter* ProgressMeter = nullptr;
 
@@ -30,6 +36,7 @@ TCommonDataModule::TCommonDataModule()
         CommonDataModule = this;
     if (QpApplication)
         QpApplication->AddComponent(this, nullptr);
+    InitIconResources();
     // Images are named after their index; indices without a drawing stay empty.
     const QDir folder(QStringLiteral(":/icons/toolbar"));
     for (const QString& file : folder.entryList({QStringLiteral("*.png")})) {

@@ -1,5 +1,6 @@
 #include "framework/MainForm.h"
 #include "core/QpSDF.h"
+#include "framework/CommonDataModule.h"
 #include "framework/FlowToolBar.h"
 #include "framework/Localizer.h"
 #include "framework/QpApplication.h"
@@ -201,6 +202,23 @@ TEST_F(MainFormTest, DropOpensOnlyTheFirstExistingFile)
     EXPECT_EQ(opened, QStringList{m_dir.filePath("a.png")});
     m_form->DropFiles({QUrl::fromLocalFile(m_dir.filePath("missing.png"))});
     EXPECT_EQ(opened.size(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST(CommonDataModuleTest, ToolbarImagesSitAtTheirIndices)
+{
+    TestApplication();
+    TQpApplication application;
+    TCommonDataModule* module = nullptr;
+    application.CreateForm(module);
+    // Zoom in, zoom out, actual size and best fit are the view commands' images.
+    for (int index : {10, 11, 12, 13, 71, 83})
+        EXPECT_FALSE(module->ToolbarImages.Icon(index).isNull()) << index;
+    EXPECT_TRUE(module->ToolbarImages.Icon(3).isNull());
+    EXPECT_EQ(module->ToolbarImages.ImageSize(), QSize(24, 24));
 }
 
 } // namespace
