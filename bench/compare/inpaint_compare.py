@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Side by side: velmora-cli inpaint against OpenCV's inpaint (Telea and Navier-Stokes).
 
 On clean real photos a synthetic scribble (3 to 8 pixels wide) is drawn inside a disc; all three methods
@@ -32,16 +32,26 @@ CASES = [
 ]
 
 
+SYSTEM_PYTHON = "/usr/bin/python3"
+
+
 def ensure_opencv():
+    """OpenCV comes from Debian's python3-opencv, which only the system interpreter sees."""
     try:
         import cv2  # noqa: F401
         import numpy  # noqa: F401
+        return
     except ImportError:
+        pass
+    probe = subprocess.run([SYSTEM_PYTHON, "-c", "import cv2, numpy"], capture_output=True)
+    if probe.returncode != 0:
         command = ["apt-get", "install", "-y", "-qq", "--no-install-recommends", "python3-opencv"]
         if os.geteuid() != 0:
             command = ["sudo"] + command
         print("installing python3-opencv ...", file=sys.stderr)
         subprocess.run(command, check=True, env=dict(os.environ, DEBIAN_FRONTEND="noninteractive"))
+    if os.path.realpath(sys.executable) != os.path.realpath(SYSTEM_PYTHON):
+        os.execv(SYSTEM_PYTHON, [SYSTEM_PYTHON] + sys.argv)
 
 
 def disc(np, shape, cx, cy, radius):

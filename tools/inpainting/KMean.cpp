@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <mutex>
+#include <new>
 
 namespace {
 
@@ -22,7 +24,7 @@ template <typename T> void ReserveForOneMore(std::vector<T>& list)
 struct TIndexPool
 {
     std::mutex Lock;
-    std::unique_ptr<std::uint16_t[]> Spare;
+    std::unique_ptr<std::uint16_t[], TKMean::TFree> Spare;
 };
 
 TIndexPool& IndexPool()
@@ -33,6 +35,11 @@ TIndexPool& IndexPool()
 
 } // namespace
 
+void TKMean::TFree::operator()(std::uint16_t* index) const
+{
+    std::free(index);
+}
+
 TKMean::TColourIndex TKMean::AcquireIndex()
 {
     TIndexPool& pool = IndexPool();
@@ -41,8 +48,11 @@ TKMean::TColourIndex TKMean::AcquireIndex()
         if (pool.Spare)
             return std::move(pool.Spare);
     }
-    auto index = std::make_unique_for_overwrite<std::uint16_t[]>(kColourIndexSize);
-    std::fill_n(index.get(), kColourIndexSize, kNoColour);
+    // Zeroed memory of this size comes straight from the system, so only the pages a cleaning touches are
+    // ever made real.
+    TColourIndex index(static_cast<std::uint16_t*>(std::calloc(kColourIndexSize, sizeof(std::uint16_t))));
+    if (!index)
+        throw std::bad_alloc();
     return index;
 }
 
@@ -78,20 +88,20 @@ std::uint32_t TKMean::PackedColour(const TKMeanColour& colour)
 std::int32_t TKMean::IndexOfColour(std::uint32_t packedColour) const
 {
     const std::uint16_t entry = m_index[packedColour & kColourBits];
-    return entry == kNoColour ? -1 : entry;
+    return entry == kNoColour ? -1 : entry - 1;
 }
 
 bool TKMean::AddColor(std::uint32_t packedColour)
 {
     std::uint16_t& entry = m_index[packedColour & kColourBits];
     if (entry != kNoColour) {
-        ++m_colours[entry].Count;
+        ++m_colours[entry - 1u].Count;
         return true;
     }
     if (m_colours.size() >= kMaxColours)
         return false;
     ReserveForOneMore(m_colours);
-    entry = static_cast<std::uint16_t>(m_colours.size());
+    entry = static_cast<std::uint16_t>(m_colours.size() + 1);
     TKMeanColour colour;
     colour.Blue = static_cast<std::uint8_t>(packedColour);
     colour.Green = static_cast<std::uint8_t>(packedColour >> 8);

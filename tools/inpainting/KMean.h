@@ -1,8 +1,9 @@
 #pragma once
 // Colour histogram and k-means clustering in RGB for the long-defect cleaning of a footprint's border.
-// Distinct colours are found through a direct table over all 2^24 packed colours; the table is taken from
-// a process-wide spare and handed back with only the entries this instance touched reset, so a cleaning
-// does not pay for filling 32 MiB each time. Created for one cleaning and freed at its end.
+// Distinct colours are found through a direct table over all 2^24 packed colours. The table holds a
+// colour's list position plus one, so that a fresh table is zero pages the system hands out untouched,
+// and it is taken from a process-wide spare and handed back with only the entries this instance wrote
+// reset: no cleaning pays for filling 32 MiB. Created for one cleaning and freed at its end.
 
 #include <cstddef>
 #include <cstdint>
@@ -33,9 +34,9 @@ struct TKMeanCentre
 class TKMean
 {
 public:
-    // Marks a packed colour that is not in the colour list.
-    static constexpr std::uint16_t kNoColour = 0xFFFF;
-    // 16-bit positions with kNoColour reserved leave room for this many distinct colours.
+    // The table entry of a packed colour that is not in the colour list.
+    static constexpr std::uint16_t kNoColour = 0;
+    // 16-bit entries with one value reserved for "no colour" leave room for this many distinct colours.
     static constexpr std::size_t kMaxColours = 65535;
     static constexpr std::size_t kColourIndexSize = std::size_t{1} << 24;
 
@@ -63,8 +64,14 @@ public:
 
     static std::uint32_t PackedColour(const TKMeanColour& colour);
 
+    // Gives a colour table back to the system.
+    struct TFree
+    {
+        void operator()(std::uint16_t* index) const;
+    };
+
 private:
-    using TColourIndex = std::unique_ptr<std::uint16_t[]>;
+    using TColourIndex = std::unique_ptr<std::uint16_t[], TFree>;
 
     static TColourIndex AcquireIndex();
     static void ReleaseIndex(TColourIndex index);
