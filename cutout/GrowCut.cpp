@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <limits>
 
 namespace {
 
@@ -34,7 +35,7 @@ void TGrowCut::Release()
     m_activeCount = 0;
     m_width = 0;
     m_height = 0;
-    m_uheight = 1;
+    m_stripe = 0;
     m_cellCount = 0;
     m_region = nullptr;
 }
@@ -45,8 +46,12 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
     const int width = region.Width();
     const int height = region.Height();
     const std::size_t count = region.PointCount();
+    const std::size_t stripes = (static_cast<std::size_t>(width) + kLanes - 1) / kLanes;
+    const std::size_t padded = stripes * kLanes * static_cast<std::size_t>(height);
+    if (padded > std::numeric_limits<std::uint32_t>::max())
+        return false;
     if (count > 0) {
-        if (!m_cellPages.Allocate(count * sizeof(TCell)) ||
+        if (!m_cellPages.Allocate(padded * sizeof(TCell)) ||
             !m_listPages.Allocate(count * 2 * sizeof(std::uint32_t))) {
             Release();
             return false;
@@ -58,8 +63,8 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
     m_region = &region;
     m_width = width;
     m_height = height;
-    m_uheight = static_cast<std::uint32_t>(std::max(height, 1));
-    m_cellCount = count;
+    m_stripe = kLanes * static_cast<std::uint32_t>(height);
+    m_cellCount = padded;
 
     const TLabelSet& free = region.FreeLabels();
     std::vector<TBgr> column(static_cast<std::size_t>(height));
@@ -70,9 +75,8 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
         const bool hasRight = x < width - 1;
         if (hasRight)
             region.UnderlyingColumn(x + 1, next.data());
-        const std::uint32_t base = Cell(x, 0);
         for (int y = 0; y < height; ++y) {
-            const std::uint32_t cell = base + static_cast<std::uint32_t>(y);
+            const std::uint32_t cell = Cell(x, y);
             const std::uint8_t label = region.Label(x, y);
             const TBgr& c = column[static_cast<std::size_t>(y)];
             // Missing neighbours get similarity 0: an attack with force 0 can never succeed.
@@ -102,10 +106,10 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
 bool TGrowCut::IsBoundaryCell(std::uint32_t cell, int x, int y) const
 {
     const std::uint8_t label = m_cells[cell].Label;
-    return (x > 0 && m_cells[cell - m_uheight].Label != label) ||
-           (x < m_width - 1 && m_cells[cell + m_uheight].Label != label) ||
-           (y > 0 && m_cells[cell - 1].Label != label) ||
-           (y < m_height - 1 && m_cells[cell + 1].Label != label);
+    return (x > 0 && m_cells[Cell(x - 1, y)].Label != label) ||
+           (x < m_width - 1 && m_cells[Cell(x + 1, y)].Label != label) ||
+           (y > 0 && m_cells[cell - kLanes].Label != label) ||
+           (y < m_height - 1 && m_cells[cell + kLanes].Label != label);
 }
 
 std::size_t TGrowCut::Run(int maxSteps)
@@ -115,11 +119,13 @@ std::size_t TGrowCut::Run(int maxSteps)
     std::uint32_t* const changed = m_changed;
     std::size_t activeCount = m_activeCount;
     std::size_t changedCount = 0;
-    const std::uint32_t h = m_uheight;
     const auto count = static_cast<std::uint32_t>(m_cellCount);
+    // From the last lane of a stripe to the first lane of the next one in the same row, and back.
+    const std::uint32_t acrossStripes = m_stripe - (kLanes - 1);
     const auto stable = [cells](std::uint32_t cell) { return cells[cell].Label == cells[cell].Pending; };
-    // Strictly greater: an equal force leaves the defender as it is. Cells beyond the image's edge in
-    // the grid's order are attacked with similarity 0, which never succeeds.
+    // Strictly greater: an equal force leaves the defender as it is. Cells beyond the image's edge (the
+    // next stripe's first row below the last row, padding to the right) are attacked with similarity 0,
+    // which never succeeds, so only the ends of the storage need a test.
     const auto attack = [&](std::uint8_t pending, std::uint32_t defender, float force) {
         TCell& v = cells[defender];
         if (!(force > v.Strength))
@@ -151,14 +157,19 @@ std::size_t TGrowCut::Run(int maxSteps)
             c.Flags &= static_cast<std::uint8_t>(~kActive);
             const float s = c.Strength / 255.0f;
             const std::uint8_t pending = c.Pending;
-            if (cell + 1 < count)
-                attack(pending, cell + 1, static_cast<float>(c.SimilarityDown) * s);
-            if (cell + h < count)
-                attack(pending, cell + h, static_cast<float>(c.SimilarityRight) * s);
-            if (cell > 0)
-                attack(pending, cell - 1, static_cast<float>(cells[cell - 1].SimilarityDown) * s);
-            if (cell >= h)
-                attack(pending, cell - h, static_cast<float>(cells[cell - h].SimilarityRight) * s);
+            const std::uint32_t lane = cell % kLanes;
+            const std::uint32_t right = lane != kLanes - 1 ? cell + 1 : cell + acrossStripes;
+            if (cell + kLanes < count)
+                attack(pending, cell + kLanes, static_cast<float>(c.SimilarityDown) * s);
+            if (right < count)
+                attack(pending, right, static_cast<float>(c.SimilarityRight) * s);
+            if (cell >= kLanes)
+                attack(pending, cell - kLanes, static_cast<float>(cells[cell - kLanes].SimilarityDown) * s);
+            if (lane != 0)
+                attack(pending, cell - 1, static_cast<float>(cells[cell - 1].SimilarityRight) * s);
+            else if (cell >= acrossStripes)
+                attack(pending, cell - acrossStripes,
+                       static_cast<float>(cells[cell - acrossStripes].SimilarityRight) * s);
         }
         if (changedCount == 0)
             break;

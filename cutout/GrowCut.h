@@ -44,7 +44,10 @@ public:
     TEntry Entry(std::size_t index) const
     {
         const std::uint32_t cell = m_active[index];
-        return {static_cast<int>(cell / m_uheight), static_cast<int>(cell % m_uheight), m_cells[cell].Label};
+        const std::uint32_t stripe = cell / m_stripe;
+        const std::uint32_t within = cell - stripe * m_stripe;
+        return {static_cast<int>(stripe * kLanes + (within & (kLanes - 1))),
+                static_cast<int>(within / kLanes), m_cells[cell].Label};
     }
     // True when an existing 4-neighbour carries a different cell label.
     bool IsBoundary(int x, int y) const { return IsBoundaryCell(Cell(x, y), x, y); }
@@ -62,16 +65,21 @@ private:
     static constexpr std::uint8_t kQueued = 1;
     static constexpr std::uint8_t kActive = 2;
 
+    // Cells lie in stripes of kLanes columns, row by row inside a stripe, so all four neighbours of a
+    // cell are within a few cache lines of it. Stripes are padded to full width with cells that never
+    // take part (similarity 0 towards them).
+    static constexpr std::uint32_t kLanes = 8;
     std::uint32_t Cell(int x, int y) const
     {
-        return static_cast<std::uint32_t>(x) * m_uheight + static_cast<std::uint32_t>(y);
+        const auto ux = static_cast<std::uint32_t>(x);
+        return (ux / kLanes) * m_stripe + static_cast<std::uint32_t>(y) * kLanes + (ux % kLanes);
     }
     bool IsBoundaryCell(std::uint32_t cell, int x, int y) const;
     bool IsStable(std::uint32_t cell) const { return m_cells[cell].Label == m_cells[cell].Pending; }
     void Release();
 
-    // One packed record per cell, [x][y] order: a visit reads the cell and its four neighbours, and
-    // each neighbour is then one cache line rather than one per field.
+    // One packed record per cell: a visit reads the cell and its four neighbours, and each neighbour is
+    // then one cache line rather than one per field.
     struct [[gnu::packed]] TCell
     {
         float Strength;
@@ -83,7 +91,7 @@ private:
     };
     static_assert(sizeof(TCell) == 9, "no padding in the cell");
 
-    // Whole pages (huge where the system allows): neighbours a column apart then share TLB entries.
+    // Whole pages, huge where the system allows.
     TPageBlock m_cellPages;
     TCell* m_cells = nullptr;
     // Cell indices rather than packed 16-bit halves, so no size can wrap a position.
@@ -93,7 +101,7 @@ private:
     std::size_t m_activeCount = 0;
     int m_width = 0;
     int m_height = 0;
-    std::uint32_t m_uheight = 1;
-    std::size_t m_cellCount = 0;
+    std::uint32_t m_stripe = 0;        // cells per stripe
+    std::size_t m_cellCount = 0;       // padding included
     TMarkedRegion* m_region = nullptr; // not owned
 };
