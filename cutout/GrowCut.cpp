@@ -48,7 +48,8 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
     const std::size_t count = region.PointCount();
     const std::size_t stripes = (static_cast<std::size_t>(width) + kLanes - 1) / kLanes;
     const std::size_t padded = stripes * kLanes * static_cast<std::size_t>(height);
-    if (padded > std::numeric_limits<std::uint32_t>::max())
+    // Neighbour arithmetic may reach one stripe past the end without wrapping.
+    if (padded + kLanes * static_cast<std::size_t>(height) > std::numeric_limits<std::uint32_t>::max())
         return false;
     if (count > 0) {
         if (!m_cellPages.Allocate(padded * sizeof(TCell)) ||

@@ -403,3 +403,34 @@ TEST(GrowCutTest, MatchesTheRulesWrittenOutOnRandomFields)
             }
         }
 }
+
+TEST(GrowCutTest, FieldsWiderThan32767PointsDoNotWrap)
+{
+    // Positions packed into 16-bit halves would wrap past x = 32767; cell indices do not.
+    const int width = 33000;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * 3 * 2, 120);
+    TQpPixels pixels;
+    pixels.Init({0, 0, width, 2}, bytes.data(), pfBGR24, width * 3);
+    TMarkedRegion region;
+    ASSERT_TRUE(region.Attach(&pixels));
+    region.SetFreeLabels(SeparationFree());
+    region.SetLabel(0, 0, 1);
+    region.SetLabel(width - 1, 1, 2);
+    int farthest = 0;
+    {
+        TGrowCut growCut;
+        ASSERT_TRUE(growCut.Prepare(region, region.Bounds()));
+        std::size_t n = 0;
+        while ((n = growCut.Run(3)) != 0)
+            for (const TCommitted& c : CommitAll(growCut, n)) {
+                ASSERT_EQ(growCut.CellLabel(c.X, c.Y), c.Label);
+                farthest = std::max(farthest, c.X);
+            }
+    }
+    EXPECT_EQ(farthest, width - 1);
+    for (int x = 0; x < width; x += 997)
+        EXPECT_EQ(region.StoredLabel(x, 0), x < width / 2 ? 1 : 2) << x;
+
+    EXPECT_EQ(region.FloodFill(0, 1, 9), (TQpRect{0, 0, width, 2}));
+    EXPECT_EQ(region.Counts()[9], static_cast<std::uint32_t>(2 * width - 2));
+}
