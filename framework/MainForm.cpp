@@ -1,5 +1,6 @@
 #include "framework/MainForm.h"
 
+#include "core/LittleEndian.h"
 #include "core/QpGuid.h"
 #include "core/QpSDF.h"
 #include "framework/Localizer.h"
@@ -28,21 +29,6 @@ namespace {
 constexpr TQpGuid kSectionGuid = *TQpGuid::Parse("{7AF6D7FF-618B-41D9-882E-419D500DF28B}");
 constexpr int kShowNormal = 1;
 constexpr int kShowMaximized = 3;
-
-void PutInt(TMainForm::Placement& block, std::size_t offset, std::int32_t value)
-{
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (std::size_t i = 0; i < 4; ++i)
-        block[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
-
-std::int32_t GetInt(const TMainForm::Placement& block, std::size_t offset)
-{
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        bits |= std::uint32_t{block[offset + i]} << (8 * i);
-    return static_cast<std::int32_t>(bits);
-}
 
 void InsertInto(QWidget* parent, QAction* insertBefore, QAction* action)
 {
@@ -246,28 +232,28 @@ TMainForm::Placement TMainForm::SavePlacement() const
 {
     Placement block{};
     const QRect normal = isMaximized() || isMinimized() ? normalGeometry() : geometry();
-    PutInt(block, 0, 44);
-    PutInt(block, 4, 0);
-    PutInt(block, 8, isMaximized() ? kShowMaximized : kShowNormal);
-    PutInt(block, 12, -1);
-    PutInt(block, 16, -1);
-    PutInt(block, 20, -1);
-    PutInt(block, 24, -1);
-    PutInt(block, 28, normal.left());
-    PutInt(block, 32, normal.top());
-    PutInt(block, 36, normal.left() + normal.width());
-    PutInt(block, 40, normal.top() + normal.height());
+    StoreLE32(block.data() + 0, 44);
+    StoreLE32(block.data() + 4, 0);
+    StoreLE32(block.data() + 8, isMaximized() ? kShowMaximized : kShowNormal);
+    StoreLE32(block.data() + 12, -1);
+    StoreLE32(block.data() + 16, -1);
+    StoreLE32(block.data() + 20, -1);
+    StoreLE32(block.data() + 24, -1);
+    StoreLE32(block.data() + 28, normal.left());
+    StoreLE32(block.data() + 32, normal.top());
+    StoreLE32(block.data() + 36, normal.left() + normal.width());
+    StoreLE32(block.data() + 40, normal.top() + normal.height());
     return block;
 }
 
 bool TMainForm::RestorePlacement(const Placement& block)
 {
-    if (GetInt(block, 0) != 44)
+    if (LoadLE32(block.data() + 0) != 44)
         return false;
-    const int left = GetInt(block, 28);
-    const int top = GetInt(block, 32);
-    const qint64 width = qint64{GetInt(block, 36)} - left;
-    const qint64 height = qint64{GetInt(block, 40)} - top;
+    const int left = LoadLE32(block.data() + 28);
+    const int top = LoadLE32(block.data() + 32);
+    const qint64 width = qint64{LoadLE32(block.data() + 36)} - left;
+    const qint64 height = qint64{LoadLE32(block.data() + 40)} - top;
     if (width < 1 || height < 1 || width > 100000 || height > 100000)
         return false;
     QRect rect(left, top, static_cast<int>(width), static_cast<int>(height));
@@ -285,7 +271,7 @@ bool TMainForm::RestorePlacement(const Placement& block)
     }
     setGeometry(rect);
     // A minimised window comes back normal: restored minimised it would have no view to show.
-    const int show = GetInt(block, 8);
+    const int show = LoadLE32(block.data() + 8);
     if (show == kShowMaximized)
         setWindowState(windowState() | Qt::WindowMaximized);
     else

@@ -1,5 +1,6 @@
 #include "framework/ToolPanelModule.h"
 
+#include "core/LittleEndian.h"
 #include "core/QpGuid.h"
 #include "core/QpSDF.h"
 #include "framework/FlowToolBar.h"
@@ -24,20 +25,6 @@ constexpr std::uint8_t kSideBottom = 1;
 constexpr std::uint8_t kSideLeft = 2;
 constexpr std::uint8_t kSideRight = 3;
 
-void PutInt(TQpToolPanelModule::PanelState& record, std::size_t offset, std::int32_t value)
-{
-    const auto bits = static_cast<std::uint32_t>(value);
-    for (std::size_t i = 0; i < 4; ++i)
-        record[offset + i] = static_cast<std::uint8_t>(bits >> (8 * i));
-}
-
-std::int32_t GetInt(const TQpToolPanelModule::PanelState& record, std::size_t offset)
-{
-    std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < 4; ++i)
-        bits |= std::uint32_t{record[offset + i]} << (8 * i);
-    return static_cast<std::int32_t>(bits);
-}
 } // namespace
 
 TQpToolFrame::TQpToolFrame(QWidget* parent) : TQpFrame(parent)
@@ -148,7 +135,7 @@ void TQpToolPanelModule::UpdateControls()
 TQpToolPanelModule::PanelState TQpToolPanelModule::SavePanelState() const
 {
     PanelState record{};
-    PutInt(record, 0, 47);
+    StoreLE32(record.data() + 0, 47);
     record[4] = PanelVisible() ? 1 : 0;
     record[5] = 0;
     std::uint8_t side = kSideRight;
@@ -169,18 +156,18 @@ TQpToolPanelModule::PanelState TQpToolPanelModule::SavePanelState() const
         }
     }
     record[22] = side;
-    PutInt(record, 23, 0);
-    PutInt(record, 27, 0);
-    PutInt(record, 31, Panel->width());
-    PutInt(record, 35, Panel->height());
-    PutInt(record, 39, Panel->width());
-    PutInt(record, 43, Panel->height());
+    StoreLE32(record.data() + 23, 0);
+    StoreLE32(record.data() + 27, 0);
+    StoreLE32(record.data() + 31, Panel->width());
+    StoreLE32(record.data() + 35, Panel->height());
+    StoreLE32(record.data() + 39, Panel->width());
+    StoreLE32(record.data() + 43, Panel->height());
     return record;
 }
 
 void TQpToolPanelModule::RestorePanelState(const PanelState& record)
 {
-    if (GetInt(record, 0) != 47)
+    if (LoadLE32(record.data() + 0) != 47)
         return;
     SetPanelVisible(record[4] != 0);
     // The panel cannot float; a stored floating state keeps it docked where it is.
@@ -199,7 +186,7 @@ void TQpToolPanelModule::RestorePanelState(const PanelState& record)
         return;
     }
     MainForm->addDockWidget(area, Panel);
-    const int width = GetInt(record, 31);
+    const int width = LoadLE32(record.data() + 31);
     if (width > 0 && width < 10000)
         MainForm->resizeDocks({Panel}, {std::max(width, m_minClientWidth)}, Qt::Horizontal);
 }

@@ -34,9 +34,7 @@ TEST(StartupTest, ProgramShowsMenusToolbarAreaAndToolPanel)
     ASSERT_TRUE(home.isValid());
 
     QProcess program;
-    program.setProcessEnvironment(x.Environment(home.path()));
-    program.start(VELMORA_PROGRAM, {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(x.Start(program, VELMORA_PROGRAM, home.path()));
 
     // The window is up once its menu bar is painted in the top-left corner.
     QImage shot;
@@ -76,9 +74,7 @@ TEST(StartupTest, TerminationSignalClosesOrderlyAndWritesTheSettings)
     QTemporaryDir home;
     ASSERT_TRUE(home.isValid());
     QProcess program;
-    program.setProcessEnvironment(x.Environment(home.path()));
-    program.start(VELMORA_PROGRAM, {});
-    ASSERT_TRUE(program.waitForStarted(10000));
+    ASSERT_TRUE(x.Start(program, VELMORA_PROGRAM, home.path()));
     QThread::msleep(1500);
     program.terminate(); // SIGTERM
     ASSERT_TRUE(program.waitForFinished(10000));

@@ -49,6 +49,15 @@ public:
         return env;
     }
 
+    // Starts `program` on this display with its own settings folders below `home`.
+    bool Start(QProcess& process, const QString& program, const QString& home,
+               const QStringList& arguments = {}) const
+    {
+        process.setProcessEnvironment(Environment(home));
+        process.start(program, arguments);
+        return process.waitForStarted(10000);
+    }
+
 private:
     XvfbSession()
     {
