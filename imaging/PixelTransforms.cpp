@@ -98,6 +98,37 @@ inline void Transpose(TWords& r0, TWords& r1, TWords& r2, TWords& r3)
 }
 #endif
 
+// Images at least this large do not stay in the cache anyway, so their new rows are written with
+// streaming stores: the destination's cache lines are then not read from memory before being overwritten.
+constexpr std::size_t kStreamingBytes = std::size_t(4) << 20;
+
+bool Streaming(const TQpPixels& dest)
+{
+    return std::size_t(dest.Stride) * std::size_t(dest.Height) >= kStreamingBytes;
+}
+
+// Copies `bytes` bytes, with streaming stores from the first 16-byte boundary of the destination on.
+inline void StreamBytes(std::uint8_t* to, const std::uint8_t* from, std::size_t bytes)
+{
+#ifdef VELMORA_VECTOR_BLOCKS
+    std::size_t i = std::min(bytes, (16 - reinterpret_cast<std::uintptr_t>(to) % 16) % 16);
+    std::memcpy(to, from, i);
+    for (; i + 16 <= bytes; i += 16)
+        _mm_stream_si128(reinterpret_cast<__m128i*>(to + i),
+                         _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i)));
+    std::memcpy(to + i, from + i, bytes - i);
+#else
+    std::memcpy(to, from, bytes);
+#endif
+}
+
+inline void EndStreaming()
+{
+#ifdef VELMORA_VECTOR_BLOCKS
+    _mm_sfence(); // streaming stores reach memory before anyone reads the new image
+#endif
+}
+
 // A quarter turn as a walk over destination tiles. The windows' fields are copied into plain values
 // first: byte stores through the pixel pointers may alias anything, and the compiler would otherwise
 // reload every field after every store.
@@ -161,7 +192,7 @@ inline __attribute__((always_inline)) void TurnBlockRow(const TTurn<Left>& turn,
 // Whole tiles are built in a small buffer that stays in the first-level cache and are then written out
 // with streaming stores, which spare the destination's cache lines from being read before they are
 // overwritten; the next tile's source lines are fetched ahead. Edge tiles go straight to the destination.
-template <bool Left> inline __attribute__((always_inline)) void TurnTiled(const TTurn<Left> turn)
+template <bool Left> inline __attribute__((always_inline)) void TurnTiled(const TTurn<Left> turn, bool stream)
 {
     const int width = turn.destWidth;
     const int height = turn.destHeight;
@@ -193,14 +224,10 @@ template <bool Left> inline __attribute__((always_inline)) void TurnTiled(const 
                         turn, y, x0, x1, [&](int x, int row) { return &tile[row - y0][(x - x0) * 3]; },
                         [](int) { return true; });
                 for (int row = 0; row < kTile; ++row) {
-                    std::uint8_t* to = turn.Dest(x0, y0 + row);
-                    if (reinterpret_cast<std::uintptr_t>(to) % 16 == 0) {
-                        for (int i = 0; i < kRowBytes; i += 16)
-                            _mm_stream_si128(reinterpret_cast<__m128i*>(to + i),
-                                             _mm_load_si128(reinterpret_cast<const __m128i*>(&tile[row][i])));
-                    } else {
-                        std::memcpy(to, tile[row], kRowBytes);
-                    }
+                    if (stream)
+                        StreamBytes(turn.Dest(x0, y0 + row), tile[row], kRowBytes);
+                    else
+                        std::memcpy(turn.Dest(x0, y0 + row), tile[row], kRowBytes);
                 }
                 continue;
             }
@@ -219,9 +246,8 @@ template <bool Left> inline __attribute__((always_inline)) void TurnTiled(const 
                     CopyPixel(turn.Dest(x, y), turn.Source(x, y));
         }
     }
-#ifdef VELMORA_VECTOR_BLOCKS
-    _mm_sfence(); // streaming stores reach memory before anyone reads the new image
-#endif
+    if (stream)
+        EndStreaming();
 }
 
 template <bool Left> TTurn<Left> MakeTurn(const TQpPixels& src, TQpPixels& dest)
@@ -231,11 +257,11 @@ template <bool Left> TTurn<Left> MakeTurn(const TQpPixels& src, TQpPixels& dest)
 
 VELMORA_KERNEL void TurnLeft(const TQpPixels& src, TQpPixels& dest)
 {
-    TurnTiled(MakeTurn<true>(src, dest));
+    TurnTiled(MakeTurn<true>(src, dest), Streaming(dest));
 }
 VELMORA_KERNEL void TurnRight(const TQpPixels& src, TQpPixels& dest)
 {
-    TurnTiled(MakeTurn<false>(src, dest));
+    TurnTiled(MakeTurn<false>(src, dest), Streaming(dest));
 }
 
 VELMORA_KERNEL void MirrorRows(const TQpPixels& src, TQpPixels& dest)
