@@ -20,7 +20,7 @@ void TQpDialogPreviewThread::SetPendingName(const QString& name, int width, int 
 {
     {
         std::lock_guard guard(m_lock);
-        m_pendingName = name;
+        m_pendingName = name.toStdU16String();
         m_pendingWidth = width;
         m_pendingHeight = height;
     }
@@ -71,12 +71,12 @@ int TQpDialogPreviewThread::DeliveredCount() const
 void TQpDialogPreviewThread::Execute()
 {
     for (;;) {
-        QString name;
+        std::u16string name;
         int width = 0;
         int height = 0;
         {
             std::unique_lock guard(m_lock);
-            m_wake.wait(guard, [this] { return m_terminated || !m_pendingName.isEmpty(); });
+            m_wake.wait(guard, [this] { return m_terminated || !m_pendingName.empty(); });
             if (m_terminated)
                 return;
             name = std::move(m_pendingName);
@@ -89,7 +89,7 @@ void TQpDialogPreviewThread::Execute()
             continue;
 
         std::unique_ptr<TQpThumbnail> thumbnail;
-        if (!m_registry.GetThumbnail(name.toStdU16String(), width, thumbnail, height) || !thumbnail)
+        if (!m_registry.GetThumbnail(name, width, thumbnail, height) || !thumbnail)
             continue;
 
         {
@@ -97,7 +97,7 @@ void TQpDialogPreviewThread::Execute()
             // A newer request supersedes this one, and a closed dialog wants nothing more.
             if (m_terminated)
                 return;
-            if (!m_pendingName.isEmpty())
+            if (!m_pendingName.empty())
                 continue;
             m_finished = std::move(thumbnail);
             ++m_delivered;

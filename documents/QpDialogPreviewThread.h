@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 class TQpOpenDialog;
@@ -46,7 +47,8 @@ private:
     const TQpFileFormats& m_registry;
     mutable std::mutex m_lock;
     std::condition_variable m_wake;
-    QString m_pendingName;
+    // A deep copy: the thread shares no implicitly shared string data with the dialog.
+    std::u16string m_pendingName;
     int m_pendingWidth = 0;
     int m_pendingHeight = 0;
     std::unique_ptr<TQpThumbnail> m_finished;

@@ -11,6 +11,11 @@ TQpDocument::TQpDocument(TQpEditor& editor) : m_editor(editor) {}
 
 TQpDocument::~TQpDocument()
 {
+    DestroyView();
+}
+
+void TQpDocument::DestroyView()
+{
     delete m_view.data();
 }
 

@@ -37,6 +37,9 @@ public:
     // Creates the view control for the document; called once, by View.
     virtual void CreateView(QWidget*& control) = 0;
     virtual QWidget* View();
+    // Frees the view now. A derived document whose view reads the derived part's data calls it in
+    // its own destructor, before that data goes; otherwise the base destructor frees the view.
+    void DestroyView();
     // Called at the start of a close request.
     virtual void BeforeClose() {}
     // Called by the format code before the document is encoded.

@@ -69,7 +69,6 @@ TQpOpenDialog::TQpOpenDialog(QWidget* owner, const TQpFileFormats& formats)
     if (auto* grid = qobject_cast<QGridLayout*>(this->layout()))
         grid->addWidget(m_previewPanel, 0, grid->columnCount(), grid->rowCount(), 1);
     m_previewPanel->installEventFilter(this);
-    setTabOrder(m_previewPanel, m_previewPanel);
 
     m_previewThread = std::make_unique<TQpDialogPreviewThread>(*this, m_registry);
     connect(this, &QFileDialog::currentChanged, this,

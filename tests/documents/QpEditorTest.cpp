@@ -214,6 +214,39 @@ TEST_F(EditorTest, ClosingTheMainWindowAsksAboutTheDocumentAndCancelKeepsTheWind
     EXPECT_EQ(Editor->DocumentCount(), 0);
 }
 
+TEST_F(EditorTest, ClosingTheMainWindowAsksTheDocumentsFromTheLastToTheFirst)
+{
+    Editor->SetMultipleDocuments(true);
+    TTestDocument* first = Open(MakeFile("first.jpg"));
+    ASSERT_NE(first, nullptr);
+    Change("edited");
+    TTestDocument* second = Open(MakeFile("second.jpg"));
+    ASSERT_NE(second, nullptr);
+    Change("edited");
+    EXPECT_EQ(Editor->ActiveDocument(), second);
+
+    bool canClose = true;
+    Answers = {platform::kIdNo, platform::kIdCancel};
+    Editor->MainWindowCloseQuery(MainForm, canClose);
+    EXPECT_FALSE(canClose);
+    ASSERT_EQ(Messages.size(), 2u);
+    EXPECT_TRUE(Messages[0].Text.contains("second.jpg"));
+    EXPECT_TRUE(Messages[1].Text.contains("first.jpg"));
+    ASSERT_EQ(Editor->DocumentCount(), 1);
+    EXPECT_EQ(Editor->ActiveDocument(), first);
+
+    // Cancel on the last stops the round before the earlier ones are asked.
+    TTestDocument* third = Open(MakeFile("third.jpg"));
+    ASSERT_NE(third, nullptr);
+    Change("edited");
+    Messages.clear();
+    Answers = {platform::kIdCancel};
+    Editor->MainWindowCloseQuery(MainForm, canClose);
+    EXPECT_FALSE(canClose);
+    EXPECT_EQ(Messages.size(), 1u);
+    EXPECT_EQ(Editor->DocumentCount(), 2);
+}
+
 TEST_F(EditorTest, UndoToTheFirstCommandIsUnmodifiedAndARedoIsModifiedAgain)
 {
     TTestDocument* document = Open(MakeFile("beach.jpg", "a"));
