@@ -36,7 +36,8 @@ std::vector<TPoint> Positions(const TBorderArea8& list)
 // A colour that differs from pixel to pixel in all three channels, so no orientation matches by chance.
 TRgb Texture(int x, int y)
 {
-    const unsigned h = static_cast<unsigned>(x * 73856093 ^ y * 19349663) % 1000003u;
+    const unsigned h =
+        (static_cast<unsigned>(x) * 73856093u ^ static_cast<unsigned>(y) * 19349663u) % 1000003u;
     return {static_cast<int>(40 + h % 150), static_cast<int>(40 + (h / 150) % 150),
             static_cast<int>(40 + (h / 22500) % 150)};
 }
@@ -427,6 +428,15 @@ TEST(AreaCorrelatorTest, LongDefectRemovesAMinorityOfAtMostTheFraction)
         TRingCase ring(0); // one colour only
         ring.Correlator->RemoveMinorityColours(0.2);
         EXPECT_EQ(ring.Correlator->Border().Count(), 20);
+    }
+    {
+        // 10 against 10 with a fraction of one half: on equal weights centre 0 (the colour of the first
+        // border pixel, red here) is the minority.
+        TRingCase ring(10);
+        ring.Correlator->RemoveMinorityColours(0.5);
+        ASSERT_EQ(ring.Correlator->Border().Count(), 10);
+        for (const TPoint& p : Positions(ring.Correlator->Border()))
+            EXPECT_EQ(GetRgb(ring.Image, p.first, p.second), Grey(120));
     }
     {
         // 17 red against 3 grey: the grey pixels are the minority now.

@@ -163,9 +163,10 @@ std::int32_t TKMean::Iterate()
         colour.Cluster = best;
         m_total += bestDistance;
         TKMeanCentre& centre = m_centres[static_cast<std::size_t>(best)];
-        centre.SumBlue += static_cast<float>(colour.Count * colour.Blue);
-        centre.SumGreen += static_cast<float>(colour.Count * colour.Green);
-        centre.SumRed += static_cast<float>(colour.Count * colour.Red);
+        const std::int64_t count = colour.Count;
+        centre.SumBlue += static_cast<float>(count * colour.Blue);
+        centre.SumGreen += static_cast<float>(count * colour.Green);
+        centre.SumRed += static_cast<float>(count * colour.Red);
         centre.Weight += colour.Count;
     }
 
