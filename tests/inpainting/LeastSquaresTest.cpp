@@ -233,6 +233,18 @@ TEST(SvdTest, SingularSystemsDropValuesAtOrBelowTheTolerance)
     EXPECT_EQ(x[1], 0.0);
 }
 
+TEST(SvdTest, GivesUpAfterTheStepLimitInsteadOfLooping)
+{
+    // A NaN never converges: each singular value gets its 30 steps, then the decomposition goes on.
+    const double a[] = {1.0, std::nan(""), 2.0, 3.0};
+    TSvd svd;
+    EXPECT_FALSE(SvdDecompose(2, 2, a, svd));
+    EXPECT_EQ(svd.W.size(), 2u);
+    double x[2] = {};
+    const double b[] = {1.0, 1.0};
+    MinMisclosureSvd(2, a, b, x); // returns; what it returns for such input is not defined
+}
+
 TEST(LSM2Test, NormalEquationsAreWeightedSquares)
 {
     // Two points with basis (1, f): weights 2 and 3 enter squared.
