@@ -87,10 +87,16 @@ bool WriteFileBytes(const std::string& path, const std::uint8_t* data, std::size
     return ::close(fd) == 0 && ok;
 }
 
-bool AllocateBgr(TQpPixelBuffer& out, int width, int height)
+// The caller's storage for a width x height pfBGR24 image, after the size limits have been checked.
+TQpPixels* AllocateBgr(const TPixelAllocator& allocate, int width, int height)
 {
-    return TImageCodec::IsAcceptableSize(width, height) &&
-           out.SetFormatAndBounds(pfBGR24, TQpRect{0, 0, width, height});
+    if (!TImageCodec::IsAcceptableSize(width, height))
+        return nullptr;
+    TQpPixels* pixels = allocate(width, height);
+    if (pixels &&
+        (pixels->Format != pfBGR24 || pixels->Width != width || pixels->Height != height || !pixels->Data))
+        return nullptr;
+    return pixels;
 }
 
 // ---- JPEG -------------------------------------------------------------------------------------------
@@ -108,7 +114,8 @@ enum class TJpegResult
     NotMine // CMYK and other colour spaces libjpeg-turbo cannot turn into BGR
 };
 
-TJpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, TImageInfo& info)
+TJpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
+                       TImageInfo& info)
 {
     TTjHandle handle(tjInitDecompress());
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
@@ -117,14 +124,13 @@ TJpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, TQpPixelBuffe
         return TJpegResult::Failed;
     if (colorspace == TJCS_CMYK || colorspace == TJCS_YCCK)
         return TJpegResult::NotMine;
-    if (!AllocateBgr(out, width, height))
+    TQpPixels* out = AllocateBgr(allocate, width, height);
+    if (!out)
         return TJpegResult::Failed;
-    if (tjDecompress2(handle.get(), data, static_cast<unsigned long>(size), out.Data, width, out.Stride,
+    if (tjDecompress2(handle.get(), data, static_cast<unsigned long>(size), out->Data, width, out->Stride,
                       height, TJPF_BGR, 0) != 0 &&
-        IsFatalJpegError(handle.get())) {
-        out.Release();
+        IsFatalJpegError(handle.get()))
         return TJpegResult::Failed;
-    }
     info.Width = width;
     info.Height = height;
     info.Format = TRawFormat::Jpeg;
@@ -228,7 +234,7 @@ struct TPngReadGuard
     ~TPngReadGuard() { png_destroy_read_struct(&Png, &Info, nullptr); }
 };
 
-bool DecodePng(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, TImageInfo& info)
+bool DecodePng(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate, TImageInfo& info)
 {
     TPngReadGuard guard;
     guard.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning);
@@ -243,18 +249,18 @@ bool DecodePng(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, 
     png_set_user_limits(guard.Png, 0x7fffffff, 0x7fffffff);
     TPngHeader header{};
     if (!PngReadHeader(guard.Png, guard.Info, &header) || header.Width > kMaxImageSide ||
-        header.Height > kMaxImageSide ||
-        !AllocateBgr(out, static_cast<int>(header.Width), static_cast<int>(header.Height)))
+        header.Height > kMaxImageSide)
+        return false;
+    TQpPixels* out = AllocateBgr(allocate, static_cast<int>(header.Width), static_cast<int>(header.Height));
+    if (!out)
         return false;
     std::vector<png_bytep> rows(header.Height);
     for (png_uint_32 y = 0; y < header.Height; ++y)
-        rows[y] = out.Data + static_cast<std::ptrdiff_t>(y) * out.Stride;
-    if (!PngReadRows(guard.Png, guard.Info, rows.data())) {
-        out.Release();
+        rows[y] = out->Data + static_cast<std::ptrdiff_t>(y) * out->Stride;
+    if (!PngReadRows(guard.Png, guard.Info, rows.data()))
         return false;
-    }
-    info.Width = out.Width;
-    info.Height = out.Height;
+    info.Width = out->Width;
+    info.Height = out->Height;
     info.Format = TRawFormat::Png;
     info.DpiX = header.DpiX > 0 ? header.DpiX : kDefaultDpi;
     info.DpiY = header.DpiY > 0 ? header.DpiY : kDefaultDpi;
@@ -363,7 +369,8 @@ void PrepareReader(QImageReader& reader)
     reader.setAutoTransform(false);
 }
 
-bool DecodeWithQt(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out, TImageInfo& info)
+bool DecodeWithQt(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
+                  TImageInfo& info)
 {
     if (size > static_cast<std::size_t>(std::numeric_limits<int>::max()))
         return false;
@@ -382,11 +389,13 @@ bool DecodeWithQt(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& ou
     if (image.hasAlphaChannel())
         image = image.convertToFormat(QImage::Format_ARGB32); // stored colour, not premultiplied
     image = image.convertToFormat(QImage::Format_BGR888);
-    if (image.isNull() || !AllocateBgr(out, image.width(), image.height()))
+    TQpPixels* out = image.isNull() ? nullptr : AllocateBgr(allocate, image.width(), image.height());
+    if (!out)
         return false;
     const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 3;
     for (int y = 0; y < image.height(); ++y)
-        std::memcpy(out.Data + static_cast<std::ptrdiff_t>(y) * out.Stride, image.constScanLine(y), rowBytes);
+        std::memcpy(out->Data + static_cast<std::ptrdiff_t>(y) * out->Stride, image.constScanLine(y),
+                    rowBytes);
     info.Width = image.width();
     info.Height = image.height();
     info.Format = FormatOfQtName(format);
@@ -538,11 +547,23 @@ bool TImageCodec::Decode(const std::string& path, TQpPixelBuffer& out, TImageInf
 bool TImageCodec::DecodeMemory(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out,
                                TImageInfo& info)
 {
+    const TPixelAllocator allocate = [&out](int width, int height) -> TQpPixels* {
+        return out.SetFormatAndBounds(pfBGR24, TQpRect{0, 0, width, height}) ? &out : nullptr;
+    };
+    if (DecodeMemory(data, size, allocate, info))
+        return true;
+    out.Release();
+    return false;
+}
+
+bool TImageCodec::DecodeMemory(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
+                               TImageInfo& info)
+{
     if (!data || size == 0)
         return false;
     switch (DetectFormat(data, size)) {
     case TRawFormat::Jpeg:
-        switch (DecodeJpeg(data, size, out, info)) {
+        switch (DecodeJpeg(data, size, allocate, info)) {
         case TJpegResult::Ok:
             return true;
         case TJpegResult::Failed:
@@ -550,14 +571,14 @@ bool TImageCodec::DecodeMemory(const std::uint8_t* data, std::size_t size, TQpPi
         case TJpegResult::NotMine:
             break;
         }
-        if (!DecodeWithQt(data, size, out, info))
+        if (!DecodeWithQt(data, size, allocate, info))
             return false;
         info.Format = TRawFormat::Jpeg;
         return true;
     case TRawFormat::Png:
-        return DecodePng(data, size, out, info);
+        return DecodePng(data, size, allocate, info);
     default:
-        return DecodeWithQt(data, size, out, info);
+        return DecodeWithQt(data, size, allocate, info);
     }
 }
 

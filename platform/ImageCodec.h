@@ -9,6 +9,7 @@
 #include <QImage>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -38,6 +39,10 @@ struct TImageInfo
 };
 
 constexpr double kDefaultDpi = 96.0;
+
+// Gives a decoder the storage for a width x height pfBGR24 image with origin (0, 0), or null to refuse.
+// Called at most once per decode, after the size limits have been checked.
+using TPixelAllocator = std::function<TQpPixels*(int width, int height)>;
 // 500 megapixels: 1.5 GB of pixels, beyond any camera and far below what overflows a size.
 constexpr std::size_t kDefaultMaxPixelCount = 500'000'000;
 
@@ -61,6 +66,10 @@ public:
     // palette, 16-bit and CMYK images are converted. No orientation is applied. On failure `out` is empty.
     static bool Decode(const std::string& path, TQpPixelBuffer& out, TImageInfo& info);
     static bool DecodeMemory(const std::uint8_t* data, std::size_t size, TQpPixelBuffer& out,
+                             TImageInfo& info);
+    // Decodes straight into storage the caller provides; on failure that storage may hold part of an
+    // image and should be dropped.
+    static bool DecodeMemory(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
                              TImageInfo& info);
 
     // Writes the pfBGR24 window with the encoder of that MIME type ("image/jpeg", "image/png",

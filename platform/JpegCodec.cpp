@@ -239,6 +239,27 @@ bool TJpegCodec::Load(const std::string& path, TQpPixelBuffer& pixels)
 
 bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, TQpPixelBuffer& pixels)
 {
+    const TPixelAllocator allocate = [&pixels](int width, int height) -> TQpPixels* {
+        return pixels.SetFormatAndBounds(pfBGR24, TQpRect{0, 0, width, height}) ? &pixels : nullptr;
+    };
+    if (LoadMemory(std::move(bytes), allocate))
+        return true;
+    pixels.Release();
+    return false;
+}
+
+bool TJpegCodec::Load(const std::string& path, const TPixelAllocator& allocate)
+{
+    std::vector<std::uint8_t> bytes;
+    if (!TImageCodec::ReadFileBytes(path, bytes)) {
+        Release();
+        return false;
+    }
+    return LoadMemory(std::move(bytes), allocate);
+}
+
+bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, const TPixelAllocator& allocate)
+{
     Release();
     m_bytes = std::move(bytes);
     if (TImageCodec::DetectFormat(m_bytes.data(), m_bytes.size()) != TRawFormat::Jpeg) {
@@ -252,14 +273,13 @@ bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, TQpPixelBuffer& pix
     TImageInfo info;
     try {
         std::thread reader([&] { coefficients = ReadCoefficients(); });
-        decoded = TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), pixels, info);
+        decoded = TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), allocate, info);
         reader.join();
     } catch (const std::system_error&) {
         coefficients = ReadCoefficients();
-        decoded = coefficients && TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), pixels, info);
+        decoded = coefficients && TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), allocate, info);
     }
     if (!coefficients || !decoded || info.Width != m_width || info.Height != m_height) {
-        pixels.Release();
         Release();
         return false;
     }

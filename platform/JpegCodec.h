@@ -8,6 +8,7 @@
 // to and re-encodes only the blocks that differ; an untouched file is written back byte for byte.
 
 #include "imaging/QpPixels.h"
+#include "platform/ImageCodec.h"
 
 #include <array>
 #include <cstddef>
@@ -35,6 +36,9 @@ public:
     // within the size limits.
     bool Load(const std::string& path, TQpPixelBuffer& pixels);
     bool LoadMemory(std::vector<std::uint8_t> bytes, TQpPixelBuffer& pixels);
+    // The same, decoding into storage the caller provides; after a failure it may hold part of an image.
+    bool Load(const std::string& path, const TPixelAllocator& allocate);
+    bool LoadMemory(std::vector<std::uint8_t> bytes, const TPixelAllocator& allocate);
     void Release();
 
     bool HoldsImage() const { return m_holds; }
@@ -57,6 +61,8 @@ public:
     bool Crop(const TQpRect& rect);
     // The image was resampled to a new size: only the tables and sampling remain useful.
     void Resized(int width, int height);
+    // The pixels were replaced by others (a snapshot restored): no block can be matched to them any more.
+    void Detach() { LoseStep(); }
 
     // Writes `region` of `current` (an image of Width x Height) to `path`. With a reference (the pixels
     // the coefficients decode to, in the same geometry) and KeepUnchangedBlocks, blocks whose pixels

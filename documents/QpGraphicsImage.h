@@ -1,0 +1,111 @@
+#pragma once
+// The image part of the image document: the current image the tools change, the original image kept
+// in the same geometry, the undo base, the metadata, the crop rectangle and the lossless JPEG codec,
+// with reading and writing of files and the geometry operations. It needs no window, so velmora-cli
+// and tests use it as it is; TQpGraphicsDocument adds the editor, the view and the tools. Owns all of
+// the above.
+
+#include "core/QpProperties.h"
+#include "imaging/QpLTBitmap.h"
+#include "platform/JpegCodec.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Format identifiers of image documents.
+constexpr std::int32_t kTransferBlockFormat = -1;
+constexpr std::int32_t kJpegFormat = 0;
+constexpr std::int32_t kTiffFormat = 1;
+constexpr std::int32_t kPngFormat = 2;
+constexpr std::int32_t kBmpFormat = 3;
+// Any other file the platform library reads (GIF, WebP, ...): an ordinary document, not in the save list.
+constexpr std::int32_t kOtherFormat = 4;
+
+constexpr int kDefaultJpegQuality = 80;
+
+// The image's metadata items and its resolution in dots per inch.
+class TQpGraphicsDocumentProperties : public TQpCustomProperties
+{
+public:
+    int HorizontalResolution = 96;
+    int VerticalResolution = 96;
+};
+
+class TQpGraphicsImage
+{
+public:
+    TQpGraphicsImage();
+    virtual ~TQpGraphicsImage();
+    TQpGraphicsImage(const TQpGraphicsImage&) = delete;
+    TQpGraphicsImage& operator=(const TQpGraphicsImage&) = delete;
+
+    TQpLTBitmap& CurrentImage() { return *m_current; }
+    TQpLTBitmap& OriginalImage() { return *m_original; }
+    TQpPixels* CurrentPixels() { return m_current->GetPixels(); }
+    TQpPixels* OriginalPixels() { return m_original->GetPixels(); }
+    TQpPixelBuffer& UndoBase() { return m_undoBase; }
+    TQpGraphicsDocumentProperties& Metadata() { return m_metadata; }
+    const TQpGraphicsDocumentProperties& Metadata() const { return m_metadata; }
+    // Null when the file did not come through the codec.
+    platform::TJpegCodec* JpegCodec() { return m_codec && m_codec->HoldsImage() ? m_codec.get() : nullptr; }
+    int Width() const { return m_current->GetWidth(); }
+    int Height() const { return m_current->GetHeight(); }
+
+    // Reads a transfer block, a JPEG through the codec, or any image through the platform library, in that
+    // order. The EXIF orientation is applied as a lossless step and the orientation item set to normal.
+    // On failure (including absurd sizes) the image is unchanged.
+    bool LoadImageFile(const std::string& path, std::int32_t& format);
+    // Writes CropRect in the format: −1 back into the transfer block, a codec-held JPEG through the codec,
+    // everything else through the encoder of the format with `jpegQuality`. Ordinary files are replaced
+    // only after a complete write, keeping their mode; on failure the old file is untouched.
+    bool SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality);
+
+    bool RotateLeft();
+    bool RotateRight();
+    bool FlipHorizontal();
+    bool FlipVertical();
+    void Crop(const TQpRect& rect);
+    bool ResizeImage(int width, int height, bool includeOriginal, bool scaleCropRect);
+    bool SetImageSize(int width, int height, bool includeOriginal);
+    void SnapshotImages(TQpPixelBuffer& current, TQpPixelBuffer* original);
+    void RestoreImages(const TQpPixelBuffer& current, const TQpPixelBuffer* original);
+    // The current image fitted into a size x size square (Lanczos), its sides at least 1.
+    std::unique_ptr<TQpLTBitmap> ScaledCopy(int size);
+    void ResetUndoBase();
+
+    // The crop rectangle, or the whole image when there is none.
+    TQpRect CropRect() const;
+    void SetCropRect(const TQpRect& rect);
+    void ClearCropRect();
+    bool HasCropRect() const { return !m_cropRect.IsEmpty(); }
+
+protected:
+    // After every change of the image's size or orientation.
+    virtual void GeometryChanged() {}
+    // After the current image's storage was replaced, so holders of CurrentPixels fetch it again.
+    virtual void CurrentPixelsReplaced() {}
+
+private:
+    enum class TTurn
+    {
+        Left,
+        Right,
+        Mirror,
+        Flip
+    };
+    bool Turn(TTurn turn, bool notify);
+    bool LoadBlock(const std::string& path);
+    bool LoadThroughCodec(const std::string& path);
+    bool LoadThroughLibrary(const std::string& path, std::int32_t& format);
+    void AdoptLoaded(std::unique_ptr<TQpLTBitmap> image);
+    void ApplyOrientation();
+    bool SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality);
+
+    std::unique_ptr<TQpLTBitmap> m_current;
+    std::unique_ptr<TQpLTBitmap> m_original;
+    TQpPixelBuffer m_undoBase;
+    TQpGraphicsDocumentProperties m_metadata;
+    TQpRect m_cropRect;
+    std::unique_ptr<platform::TJpegCodec> m_codec;
+};
