@@ -148,6 +148,8 @@ public:
             m_thumbnailRequests.push_back(QString::fromStdU16String(name));
         }
         ThumbnailStarted = true;
+        while (HoldThumbnails.load())
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
         std::this_thread::sleep_for(std::chrono::milliseconds(ThumbnailDelayMs.load()));
         if (width < 1 || height < 1 || !ReadAll(QString::fromStdU16String(name)).startsWith("TEST:"))
             return false;
@@ -165,6 +167,8 @@ public:
     bool FailSaving = false;
     std::int32_t LastSavedFormat = 0;
     mutable std::atomic<int> ThumbnailDelayMs{0};
+    // While set, a thumbnail under way waits: the test decides when the decode ends.
+    mutable std::atomic<bool> HoldThumbnails{false};
     mutable std::atomic<bool> ThumbnailStarted{false};
     mutable std::atomic<bool> ThumbnailFinished{false};
 

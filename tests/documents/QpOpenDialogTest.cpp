@@ -81,8 +81,11 @@ TEST_F(OpenDialogTest, FiveQuickSelectionsDescribeEachAtOnceAndEndWithTheFifthTh
     QStringList files;
     for (int i = 1; i <= 5; ++i)
         files.append(MakeFile(QStringLiteral("photo%1.jpg").arg(i)));
-    m_formats.ThumbnailDelayMs = 150;
+    m_formats.HoldThumbnails = true;
     TQpOpenDialog dialog(nullptr, m_formats);
+    // Released before the dialog waits for its thread, also when an assertion ends the test early.
+    const std::unique_ptr<void, std::function<void(void*)>> release(
+        &m_formats, [this](void*) { m_formats.HoldThumbnails = false; });
     dialog.show();
     // The first thumbnail is under way when the other four are clicked.
     for (const QString& file : files) {
@@ -93,6 +96,7 @@ TEST_F(OpenDialogTest, FiveQuickSelectionsDescribeEachAtOnceAndEndWithTheFifthTh
             ASSERT_TRUE(WaitUntil([&] { return m_formats.ThumbnailStarted.load(); }));
         }
     }
+    m_formats.HoldThumbnails = false;
     ASSERT_TRUE(WaitUntil([&] { return dialog.Thumbnail() != nullptr; }));
     EXPECT_EQ(Shown(dialog)->FileName, files[4]);
     // The first was superseded and thrown away; the three in between were never made.
