@@ -118,17 +118,16 @@ TDenseTaps MakeDense(const TTapTable& table, int origin)
     return dense;
 }
 
-// Taps of one position with equal indices merged and zero sums left out.
+// Taps of one position with equal indices merged and zero sums left out. Indices never fall along a
+// list (they are clamped ascending positions), so equal ones are neighbours.
 std::vector<TResampleTap> Merged(const std::vector<TResampleTap>& taps)
 {
     std::vector<TResampleTap> merged;
     for (const TResampleTap& tap : taps) {
-        auto it = std::find_if(merged.begin(), merged.end(),
-                               [&](const TResampleTap& m) { return m.Index == tap.Index; });
-        if (it == merged.end())
-            merged.push_back(tap);
+        if (!merged.empty() && merged.back().Index == tap.Index)
+            merged.back().Weight += tap.Weight;
         else
-            it->Weight += tap.Weight;
+            merged.push_back(tap);
     }
     std::erase_if(merged, [](const TResampleTap& tap) { return tap.Weight == 0; });
     return merged;

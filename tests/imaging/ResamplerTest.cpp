@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -357,5 +358,27 @@ TEST(Resample, MatchesTheLiteralFilterOnRandomImagesAndRectangles)
             for (int x = 0; x < 64; ++x)
                 ASSERT_EQ(Pixel(dest, x, y), Pixel(expected, x, y))
                     << "round " << round << " at " << x << "," << y;
+    }
+}
+
+TEST(Resample, ExtremeReductionsMatchTheLiteralFilter)
+{
+    // Thousands of taps per position, and reductions beyond 1/512 where every weight rounds to 0 and the
+    // filter falls back to point sampling.
+    std::mt19937 random(2);
+    for (auto [sw, sh, dw, dh] :
+         {std::array{1, 20000, 1, 3}, std::array{20000, 1, 2, 1}, std::array{3000, 2, 7, 1}}) {
+        TQpPixelBuffer src = MakeImage(sw, sh);
+        for (int y = 0; y < sh; ++y)
+            for (int x = 0; x < sw; ++x)
+                SetPixel(src, x, y, int(random() % 256), int(random() % 256), int(random() % 256));
+        TQpPixelBuffer dest = MakeImage(dw, dh);
+        TQpPixelBuffer expected = MakeImage(dw, dh);
+        Resample(dest, dest.GetBounds(), dest.GetBounds(), TLanczosResampler(), src.GetBounds(), src);
+        ReferenceResample(expected, expected.GetBounds(), expected.GetBounds(), true, src.GetBounds(), src);
+        for (int y = 0; y < dh; ++y)
+            for (int x = 0; x < dw; ++x)
+                ASSERT_EQ(Pixel(dest, x, y), Pixel(expected, x, y))
+                    << sw << "x" << sh << " at " << x << "," << y;
     }
 }
