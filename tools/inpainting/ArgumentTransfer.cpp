@@ -30,8 +30,8 @@ void TArgumentTransfer::Compute(double p, double q)
         m_values[5] = p * p;
     }
     if (m_order >= 4) {
-        m_values[6] = p * q * q;
-        m_values[7] = q * p * p;
+        m_values[6] = p * (q * q);
+        m_values[7] = q * (p * p);
     }
     if (m_order >= 5) {
         m_values[8] = q * q * q;
