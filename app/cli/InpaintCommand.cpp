@@ -61,6 +61,12 @@ int Run(const cli::CommandArgs& args)
                          std::to_string(before.Width) + " x " + std::to_string(before.Height));
     }
 
+    const TQpRect target = FootprintSquare(footprint);
+    const TQpRect sourceSquare{source[0], source[1], source[0] + target.Width(), source[1] + target.Height()};
+    if (!target.IsEmpty() && IntersectRect(sourceSquare, before.GetBounds()).IsEmpty())
+        return cli::Fail("the source square at " + arguments.Value("source") + " lies outside the " +
+                         std::to_string(before.Width) + " x " + std::to_string(before.Height) + " photo");
+
     TQpPixelBuffer after;
     if (!after.SetFormatAndBounds(before.Format, before.GetBounds()))
         return cli::Fail("not enough memory for the repaired photo");

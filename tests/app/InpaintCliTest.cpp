@@ -185,6 +185,9 @@ TEST_F(InpaintCli, RefusesBadArgumentsWithAClearMessage)
         {{photo, Path("small.png"), out, "--source", "1,2"},
          "the mask is 10 x 10 but the photo is 600 x 400"},
         {{Path("missing.png"), mask, out, "--source", "1,2"}, "missing.png"},
+        {{photo, mask, out, "--source", "600,10"},
+         "the source square at 600,10 lies outside the 600 x 400 photo"},
+        {{photo, mask, out, "--source", "-29,10"}, "lies outside"},
     };
     for (const auto& c : cases) {
         const TInpaintRun run = RunInpaint(c.arguments);
