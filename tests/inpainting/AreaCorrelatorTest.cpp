@@ -200,6 +200,38 @@ TEST(AreaCorrelatorTest, ColourCorrectionAddsTheBorderDifference)
     }
 }
 
+TEST(AreaCorrelatorTest, ColourCorrectionFollowsABilinearDifference)
+{
+    // Red differs by 2 q - p + 5, green by q p - 3 q (q the column, p the row in the square), blue not at
+    // all: the order-2 surface reproduces each, so the repaired interior equals the target exactly.
+    const auto difference = [](int q, int p) { return TRgb{2 * q - p + 5, q * p - 3 * q, 0}; };
+    TQpPixelBuffer source;
+    MakeImage(source, 40, 40, [&](int x, int y) {
+        if (x >= 5 && x < 12 && y >= 5 && y < 12) {
+            const TRgb s = Texture(x + 20, y + 22);
+            const TRgb d = difference(x - 5, y - 5);
+            return TRgb{s.Red + d.Red, s.Green + d.Green, s.Blue};
+        }
+        return Texture(x, y);
+    });
+    TQpPixelBuffer destination;
+    CopyImage(source, destination);
+    TAreaCorrelator correlator({5, 5, 12, 12}, destination, source, 2);
+    MaskWholeSquare(correlator);
+    correlator.Prepare();
+    ASSERT_TRUE(correlator.Transfer(25, 27, 0, false, TAreaCorrelator::kModeColour, 2));
+    for (int x = 6; x < 11; ++x) {
+        for (int y = 6; y < 11; ++y) {
+            const TRgb s = GetRgb(source, x + 20, y + 22);
+            const int q = x - 5;
+            const int p = y - 5;
+            EXPECT_EQ(GetRgb(destination, x, y),
+                      (TRgb{s.Red + 2 * q - p + 5, s.Green + q * p - 3 * q, s.Blue}))
+                << x << "," << y;
+        }
+    }
+}
+
 TEST(AreaCorrelatorTest, CorrectionsRoundHalvesToEvenAndClampAt255)
 {
     // A 5 x 5 square: 16 ring pixels, 9 interior. The source square at (20, 20) is flat; the target ring
