@@ -4,6 +4,7 @@
 #include "app/cli/Arguments.h"
 #include "app/cli/CliCommand.h"
 #include "app/cli/ImageFile.h"
+#include "core/ProgressMeter.h"
 #include "cutout/MarkedRegion.h"
 #include "cutout/SeparationRun.h"
 
@@ -76,38 +77,64 @@ bool ParseEffect(const std::string& text, TEffect& effect)
     return false;
 }
 
-// Shows a bar of the decided share on a terminal; quiet otherwise.
-class TTerminalHost : public ISeparationHost
+void DrawBar(const char* what, int percent)
+{
+    const int filled = percent * 40 / 100;
+    std::cerr << "\r" << what << " [" << std::string(static_cast<std::size_t>(filled), '#')
+              << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%"
+              << std::flush;
+}
+
+// Shows a bar of the decided share while separating and of the blur's progress on a terminal; quiet
+// otherwise.
+class TTerminalHost : public ISeparationHost, public IProgressMeter
 {
 public:
     explicit TTerminalHost(const TMarkedRegion& region) : m_region(region), m_bar(isatty(STDERR_FILENO) != 0)
     {
         m_undecidedAtStart = Undecided();
     }
-    ~TTerminalHost() override
+    ~TTerminalHost() override { EndBar(); }
+
+    // Ends the bar's line; later messages start on a line of their own and the separation bar stays off.
+    void EndBar()
     {
+        if (m_shown && m_separating)
+            DrawBar("separating", 100);
         if (m_shown)
             std::cerr << '\n';
+        m_shown = false;
+        m_separating = false;
     }
 
     void Repaint(const TQpRect&) override {}
     void ProcessMessages() override
     {
-        if (!m_bar || m_undecidedAtStart == 0)
+        if (!m_bar || !m_separating || m_undecidedAtStart == 0)
             return;
         const auto now = std::chrono::steady_clock::now();
         if (m_shown && now - m_lastDraw < std::chrono::milliseconds(200))
             return;
         m_lastDraw = now;
         const std::size_t undecided = std::min(Undecided(), m_undecidedAtStart);
-        const int percent = static_cast<int>(100 - undecided * 100 / m_undecidedAtStart);
-        const int filled = percent * 40 / 100;
-        std::cerr << "\rseparating [" << std::string(static_cast<std::size_t>(filled), '#')
-                  << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%"
-                  << std::flush;
+        DrawBar("separating", static_cast<int>(100 - undecided * 100 / m_undecidedAtStart));
         m_shown = true;
     }
     bool AbortRequested() override { return g_interrupted != 0; }
+
+    void Start(int steps) override
+    {
+        m_steps = steps;
+        m_step = 0;
+    }
+    void Step() override
+    {
+        ++m_step;
+        if (m_bar && m_steps > 0 && m_step % 64 == 0) {
+            DrawBar("blurring  ", static_cast<int>(static_cast<long long>(m_step) * 100 / m_steps));
+            m_shown = true;
+        }
+    }
 
 private:
     std::size_t Undecided() const
@@ -118,8 +145,11 @@ private:
     const TMarkedRegion& m_region;
     const bool m_bar;
     bool m_shown = false;
+    bool m_separating = true;
     std::size_t m_undecidedAtStart = 0;
     std::chrono::steady_clock::time_point m_lastDraw;
+    int m_steps = 0;
+    int m_step = 0;
 };
 
 // The object's own colours with alpha 255, everything else transparent.
@@ -211,6 +241,7 @@ int Run(const cli::CommandArgs& args)
         }
 
     TTerminalHost host(region);
+    region.SetProgressMeter(&host);
     // Unknown marks in the full regime are split into components as switching to it would.
     if (regime == TSeparationRegime::Full)
         SplitUnknownComponents(region, host);
@@ -219,6 +250,7 @@ int Run(const cli::CommandArgs& args)
     const TSeparationResult result = RunSeparation(region, regime, host);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::signal(SIGINT, SIG_DFL);
+    host.EndBar();
     switch (result.Outcome) {
     case TSeparationOutcome::Separated:
         break;
