@@ -1,0 +1,124 @@
+#include "documents/QpGraphicsDocument.h"
+
+#include "documents/QpGraphicsEditor.h"
+#include "documents/QpGraphicsTool.h"
+#include "documents/QpGraphicsView.h"
+
+TQpGraphicsDocument::TQpGraphicsDocument(TQpEditor& editor) : TQpDocument(editor) {}
+
+TQpGraphicsDocument::~TQpGraphicsDocument()
+{
+    // The view paints from the images, which go before the base class would free it.
+    DestroyView();
+}
+
+void TQpGraphicsDocument::CreateView(QWidget*& control)
+{
+    control = new TQpGraphicsView(*this);
+}
+
+TQpGraphicsView* TQpGraphicsDocument::GraphicsView()
+{
+    return dynamic_cast<TQpGraphicsView*>(View());
+}
+
+void TQpGraphicsDocument::BeforeClose()
+{
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->DocumentClosing(this);
+}
+
+void TQpGraphicsDocument::BeforeSave()
+{
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->DocumentSaving(this);
+}
+
+void TQpGraphicsDocument::Opened()
+{
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->DocumentOpened(this);
+}
+
+void TQpGraphicsDocument::BeginEdit(TQpGraphicsTool* tool)
+{
+    if (m_editSessionActive)
+        EndEdit(nullptr);
+    m_dirtyRect = {};
+    m_editingTool = tool;
+    m_editSessionActive = true;
+}
+
+void TQpGraphicsDocument::EndEdit(TQpGraphicsTool* caller)
+{
+    m_editSessionActive = false;
+    if (!caller && m_editingTool)
+        m_editingTool->EndDocumentEdit();
+    m_dirtyRect = {};
+}
+
+void TQpGraphicsDocument::CancelEdit()
+{
+    m_editSessionActive = false;
+    m_editingTool = nullptr;
+    m_dirtyRect = {};
+}
+
+void TQpGraphicsDocument::AddDirtyRect(const TQpRect& rect, bool replace)
+{
+    if (replace || m_dirtyRect.IsEmpty()) {
+        m_dirtyRect = rect;
+    } else if (!rect.IsEmpty()) {
+        m_dirtyRect = {std::min(m_dirtyRect.Left, rect.Left), std::min(m_dirtyRect.Top, rect.Top),
+                       std::max(m_dirtyRect.Right, rect.Right), std::max(m_dirtyRect.Bottom, rect.Bottom)};
+    }
+    InvalidateImageRect(rect);
+}
+
+void TQpGraphicsDocument::InvalidateImageRect(const TQpRect& rect)
+{
+    if (TQpGraphicsView* view = GraphicsView())
+        view->InvalidateImageRect(rect);
+}
+
+void TQpGraphicsDocument::GeometryChanged()
+{
+    if (TQpGraphicsView* view = GraphicsView())
+        view->GeometryChanged();
+    if (QpGraphicsEditor)
+        QpGraphicsEditor->ShowImageSize(Width(), Height());
+}
+
+void TQpGraphicsDocument::NotifyImageChanged(TQpGraphicsTool* tool, const TQpRect& rect)
+{
+    for (TQpGraphicsTool* each : TQpGraphicsEditor::Tools())
+        each->ImageChanged(this, tool, rect);
+}
+
+void TQpGraphicsDocument::NotifyBeforeUndo()
+{
+    TQpCommandState* state = History().NextUndoState();
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->BeforeUndo(state);
+}
+
+void TQpGraphicsDocument::NotifyAfterUndo()
+{
+    TQpCommandState* state = History().NextUndoState();
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->AfterUndo(state);
+}
+
+void TQpGraphicsDocument::NotifyBeforeRedo()
+{
+    TQpCommandState* state = History().NextRedoState();
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->BeforeRedo(state);
+}
+
+void TQpGraphicsDocument::NotifyAfterRedo()
+{
+    TQpCommandState* state = History().NextRedoState();
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->AfterRedo(state);
+}

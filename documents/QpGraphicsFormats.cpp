@@ -1,0 +1,116 @@
+#include "documents/QpGraphicsFormats.h"
+
+#include "documents/QpDocument.h"
+#include "documents/QpGraphicsFileInfo.h"
+#include "documents/QpGraphicsImage.h"
+#include "documents/QpGraphicsThumbnail.h"
+#include "documents/QpJPEGOptionsForm.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+
+namespace {
+
+std::string LocalPath(const std::u16string& name)
+{
+    return QFile::encodeName(QString::fromStdU16String(name)).toStdString();
+}
+
+// The hourglass while a file is read or written.
+class TWaitCursor
+{
+public:
+    TWaitCursor() : m_shown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
+    {
+        if (m_shown)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+    ~TWaitCursor()
+    {
+        if (m_shown)
+            QApplication::restoreOverrideCursor();
+    }
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+
+private:
+    bool m_shown;
+};
+
+} // namespace
+
+TQpGraphicsFormats::TQpGraphicsFormats()
+    : m_formats{{kJpegFormat, u"JPEG", u"*.jpg;*.jpeg", u".jpg"},
+                {kTiffFormat, u"TIFF", u"*.tif;*.tiff", u".tif"},
+                {kPngFormat, u"PNG", u"*.png", u".png"},
+                {kBmpFormat, u"BMP", u"*.bmp;*.rle;*.dib", u".bmp"}}
+{
+}
+
+const TQpFileFormatInfo* TQpGraphicsFormats::Format(int index) const
+{
+    return index >= 0 && index < Count() ? &m_formats[static_cast<std::size_t>(index)] : nullptr;
+}
+
+bool TQpGraphicsFormats::GetFileInfo(const std::u16string& name, std::unique_ptr<TQpFileInfo>& info) const
+{
+    if (!QFileInfo(QString::fromStdU16String(name)).isFile())
+        return false;
+    info = std::make_unique<TQpGraphicsFileInfo>(name);
+    return true;
+}
+
+bool TQpGraphicsFormats::GetThumbnail(const std::u16string& name, int width,
+                                      std::unique_ptr<TQpThumbnail>& thumbnail, int height) const
+{
+    auto made = std::make_unique<TQpGraphicsThumbnail>(name, width, height);
+    if (!made->IsValid())
+        return false;
+    thumbnail = std::move(made);
+    return true;
+}
+
+bool TQpGraphicsFormats::Load(TQpDocument& document, const std::u16string& name, std::int32_t& format)
+{
+    auto* image = dynamic_cast<TQpGraphicsImage*>(&document);
+    if (!image)
+        return false;
+    TWaitCursor wait;
+    return image->LoadImageFile(LocalPath(name), format);
+}
+
+void TQpGraphicsFormats::SetJpegQuality(int quality)
+{
+    m_jpegQuality = std::clamp(quality, 0, 100);
+}
+
+bool TQpGraphicsFormats::AskQuality(int& quality) const
+{
+    if (m_question)
+        return m_question(quality);
+    TQpJPEGOptionsForm form(QApplication::activeWindow());
+    form.SetQuality(quality);
+    if (form.exec() != QDialog::Accepted)
+        return false;
+    quality = form.Quality();
+    return true;
+}
+
+bool TQpGraphicsFormats::Save(TQpDocument& document, const std::u16string& name, std::int32_t format)
+{
+    auto* image = dynamic_cast<TQpGraphicsImage*>(&document);
+    if (!image)
+        return false;
+    int quality = m_jpegQuality;
+    // A JPEG the codec holds keeps its own tables; there is no quality to choose.
+    if (format == kJpegFormat && !image->JpegCodec()) {
+        if (!AskQuality(quality))
+            return false;
+        SetJpegQuality(quality);
+    }
+    document.BeforeSave();
+    TWaitCursor wait;
+    return image->SaveImageFile(LocalPath(name), format, m_jpegQuality);
+}
