@@ -68,6 +68,7 @@ void TMarkedRegion::Resize(int width, int height)
     m_backupPoints = {};
     m_fillStack = {};
     m_blurValid = false;
+    m_blurTried = false;
     const std::size_t count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     m_points.resize(count);
     m_backupPoints.resize(count);
@@ -150,6 +151,7 @@ void TMarkedRegion::SetBlurLevel(int level)
 void TMarkedRegion::BuildBlurImage()
 {
     m_blurValid = false;
+    m_blurTried = true;
     if (!m_pixels || !m_mean->SetSize(m_width, m_height))
         return;
     std::vector<TBgr> column(static_cast<std::size_t>(m_height));
@@ -205,7 +207,8 @@ void TMarkedRegion::Render(std::uint8_t* pixel, const TPointRecord& point, std::
             pixel[c] = RoundToByte(saved[c] / m_shadowDivisor);
         return;
     case kModeBlur:
-        if (!m_blurValid || m_mean->Width() != m_width || m_mean->Height() != m_height)
+        // A change of size leaves no blur image; one that cannot be had is not retried point by point.
+        if (!m_blurValid && !m_blurTried)
             BuildBlurImage();
         if (m_blurValid)
             m_mean->Get(x, y, pixel);

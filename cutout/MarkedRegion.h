@@ -166,6 +166,7 @@ private:
     std::vector<std::uint32_t> m_fillStack;
     std::unique_ptr<TArithmeticMean> m_mean;
     bool m_blurValid = false;
+    bool m_blurTried = false;
     TBgr m_fillColor{255, 255, 255};
     float m_tint[3] = {1.0f, 1.0f, 1.0f};
     std::vector<TPointRecord> m_backupPoints;

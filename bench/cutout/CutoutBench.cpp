@@ -119,7 +119,7 @@ void GrowCutOnCase(benchmark::State& state, const char* name, double megapixels)
     } // freeing the automaton, which stores the labels, is part of the run
     state.counters["slices"] = static_cast<double>(slices);
     state.counters["MP"] = c->Width * double(c->Height) / 1e6;
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["process_peak_MB"] = PeakMegabytes();
 }
 
 // The whole separation as the tool runs it: commits shown as labels 7 and 8, the boundary pass, the
@@ -148,7 +148,7 @@ void SeparationOnCase(benchmark::State& state, const char* name, double megapixe
         state.ResumeTiming();
     }
     state.counters["MP"] = c->Width * double(c->Height) / 1e6;
-    state.counters["peak_MB"] = PeakMegabytes();
+    state.counters["process_peak_MB"] = PeakMegabytes();
 }
 
 void BoxMean12MP(benchmark::State& state)
