@@ -89,6 +89,9 @@ void TAreaCorrelator::Prepare()
 {
     m_border.Clear();
     m_interior.Clear();
+    // Nearly every footprint pixel of a large footprint is interior: room for all of them at once.
+    m_interior.Reserve(static_cast<std::size_t>(
+        std::count_if(m_mask.begin(), m_mask.end(), [](std::uint8_t value) { return value != 0; })));
     const auto reach =
         static_cast<std::int32_t>(std::trunc(std::sqrt(static_cast<double>(m_squaredRadius)) + 0.001));
     for (std::int32_t x = 0; x < m_width; ++x) {

@@ -83,6 +83,12 @@ void TBorderArea8::Clear()
     m_outsideCount = 0;
 }
 
+void TBorderArea8::Reserve(std::size_t count)
+{
+    m_places.reserve(count);
+    m_seams.reserve(count);
+}
+
 std::int32_t TBorderArea8::IndexOf(std::int32_t x, std::int32_t y) const
 {
     const std::ptrdiff_t cell = CellOf(x, y);

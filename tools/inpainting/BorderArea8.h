@@ -68,6 +68,8 @@ public:
     void Add(std::int32_t a, std::int32_t b);
     // Empties the list; the room stays.
     void Clear();
+    // Makes room for `count` records at once, for a caller that knows how many are coming.
+    void Reserve(std::size_t count);
     // The first record whose image position is (x, y), or -1.
     std::int32_t IndexOf(std::int32_t x, std::int32_t y) const;
     bool Contains(std::int32_t x, std::int32_t y) const { return IndexOf(x, y) >= 0; }
