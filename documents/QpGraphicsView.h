@@ -92,6 +92,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void enterEvent(QEnterEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool focusNextPrevChild(bool) override { return false; }
 
@@ -108,6 +109,10 @@ private:
     bool m_recordingDrag = false;
     TQpPoint m_lastRecorded;
     bool m_mouseInside = false;
+    // Set by InitialZoom until the user zooms or touches the view: until then the window may still
+    // be taking its final size, and the first zoom follows it.
+    bool m_initialZoomPending = false;
+    bool m_inInitialZoom = false;
 };
 
 // Cursor number (see TQpGraphicsToolControl.h) to the cursor shown; unknown numbers give the arrow.
