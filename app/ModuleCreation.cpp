@@ -1,10 +1,13 @@
 #include "app/ModuleCreation.h"
 
+#include "documents/QpGraphicsEditor.h"
 #include "framework/CommonDataModule.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QToolBar>
@@ -15,16 +18,28 @@ void CreateCoreModules()
 {
     ToolbarImageList = &CommonDataModule->ToolbarImages;
 
-    // The image editor creates the main window; until it exists the window is made here.
-    TMainForm* mainForm = nullptr;
-    QpApplication->CreateForm(mainForm);
+    // The image editor creates the main window, its commands, the Standard toolbar and the hand tool.
+    TQpGraphicsEditor* editor = nullptr;
+    QpApplication->CreateModule(editor);
+    editor->DemonstrationFolder =
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("Demo")) + QLatin1Char('/');
 
-    // The editor's Standard toolbar, until the editor makes it.
-    MainForm->AddToolbar(QStringLiteral("Standard"));
+    MainForm->SetImageIndex(editor->NextImageButton, 15);
+    MainForm->SetImageIndex(editor->PrevImageButton, 14);
+    MainForm->SetImageIndex(editor->ZoomInButton, 10);
+    MainForm->SetImageIndex(editor->ZoomInMenuItem, 10);
+    MainForm->SetImageIndex(editor->ZoomOutButton, 11);
+    MainForm->SetImageIndex(editor->ZoomOutMenuItem, 11);
+    MainForm->SetImageIndex(editor->ActualSizeButton, 12);
+    MainForm->SetImageIndex(editor->ActualSizeMenuItem, 12);
+    MainForm->SetImageIndex(editor->ScaleToBestFitButton, 13);
+    MainForm->SetImageIndex(editor->ScaleToBestFitMenuItem, 13);
 
     TQpToolPanelModule* toolPanel = nullptr;
     QpApplication->CreateModule(toolPanel);
     toolPanel->SetWrap();
+
+    MainForm->AddSeparator(editor->StandardToolbar, nullptr);
 
     auto* bar = new QProgressBar(MainForm->StatusBar);
     bar->setTextVisible(false);

@@ -1,6 +1,7 @@
 // Velmora: cut an object out of a photograph.
 
 #include "app/ModuleCreation.h"
+#include "documents/QpEditor.h"
 #include "framework/CommonDataModule.h"
 #include "framework/Localizer.h"
 #include "framework/QpApplication.h"
@@ -37,7 +38,10 @@ int main(int argc, char** argv)
         else
             QApplication::quit();
     });
-    const int exitCode = application.Run();
+    int exitCode = application.Run();
+    // The editor decides the code: in plug-in mode it tells the host whether the image came back.
+    if (QpEditor)
+        exitCode = QpEditor->ExitCode();
     // Modules go first; they still unregister from the localizer and the idle list.
     application.DestroyComponents();
     return exitCode;
