@@ -19,14 +19,16 @@ int Run(const cli::CommandArgs& args)
         return cli::FailUsage(
             "--rect must be four whole numbers L,T,R,B, not \"" + arguments.Value("rect") + "\"", kUsage);
     const TQpRect rect{values[0], values[1], values[2], values[3]};
-    return cli::RunGeometryCommand(arguments, kUsage, [&](TQpLTBitmap& bitmap, std::string& error) {
-        const TQpRect bounds{0, 0, bitmap.GetWidth(), bitmap.GetHeight()};
+    return cli::RunGeometryCommand(arguments, kUsage, [&](TQpGraphicsImage& image, std::string& error) {
+        const TQpRect bounds{0, 0, image.Width(), image.Height()};
         if (IntersectRect(rect, bounds).IsEmpty()) {
             error = "the rectangle " + arguments.Value("rect") + " does not overlap the " +
                     std::to_string(bounds.Right) + " x " + std::to_string(bounds.Bottom) + " image";
             return false;
         }
-        if (bitmap.Crop(rect))
+        image.Crop(rect);
+        if (image.Width() == IntersectRect(rect, bounds).Width() &&
+            image.Height() == IntersectRect(rect, bounds).Height())
             return true;
         error = "not enough memory to crop the image";
         return false;

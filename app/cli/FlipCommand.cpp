@@ -9,8 +9,8 @@ constexpr const char* kUsage = "flip IN OUT [--quality Q]";
 int Run(const cli::CommandArgs& args)
 {
     return cli::RunGeometryCommand(cli::TArguments(args, {"quality"}), kUsage,
-                                   [](TQpLTBitmap& bitmap, std::string& error) {
-                                       if (bitmap.Flip())
+                                   [](TQpGraphicsImage& image, std::string& error) {
+                                       if (image.FlipVertical())
                                            return true;
                                        error = "not enough memory to flip the image";
                                        return false;

@@ -1,10 +1,30 @@
 #include "app/cli/GeometryCommand.h"
 
-#include "app/cli/ImageFile.h"
+#include <QFileInfo>
+#include <QString>
 
 #include <iostream>
 
 namespace cli {
+
+namespace {
+
+// The format OUT's extension names, -1 for none the program writes.
+std::int32_t OutputFormat(const std::string& path)
+{
+    const QString suffix = QFileInfo(QString::fromStdString(path)).suffix().toLower();
+    if (suffix == "jpg" || suffix == "jpeg")
+        return kJpegFormat;
+    if (suffix == "tif" || suffix == "tiff")
+        return kTiffFormat;
+    if (suffix == "png")
+        return kPngFormat;
+    if (suffix == "bmp")
+        return kBmpFormat;
+    return -1;
+}
+
+} // namespace
 
 int FailUsage(const std::string& message, const char* usage)
 {
@@ -12,7 +32,7 @@ int FailUsage(const std::string& message, const char* usage)
 }
 
 int RunGeometryCommand(const TArguments& arguments, const char* usage,
-                       const std::function<bool(TQpLTBitmap&, std::string&)>& operation)
+                       const std::function<bool(TQpGraphicsImage&, std::string&)>& operation)
 {
     if (!arguments.Ok())
         return FailUsage(arguments.Error(), usage);
@@ -25,19 +45,19 @@ int RunGeometryCommand(const TArguments& arguments, const char* usage,
     const std::string& in = arguments.Positional()[0];
     const std::string& out = arguments.Positional()[1];
 
-    TQpLTBitmap bitmap;
-    {
-        TQpPixelBuffer pixels;
-        if (!LoadImageFile(in, pixels, error))
-            return Fail(error);
-        if (!bitmap.Assign(pixels))
-            return Fail("not enough memory for \"" + in + "\"");
-    }
-    if (!operation(bitmap, error))
+    const std::int32_t format = OutputFormat(out);
+    if (format < 0)
+        return Fail("cannot write \"" + out + "\": use a .png, .bmp, .jpg or .tif file name");
+    TQpGraphicsImage image;
+    std::int32_t loaded = 0;
+    if (!image.LoadImageFile(in, loaded))
+        return Fail("cannot read \"" + in + "\": not an image this program reads, or larger than " +
+                    std::to_string(kMaxImageSide) + " pixels per side");
+    if (!operation(image, error))
         return Fail(error);
-    if (!SaveImageFile(out, *bitmap.GetPixels(), error, quality))
-        return Fail(error);
-    std::cout << out << ": " << bitmap.GetWidth() << " x " << bitmap.GetHeight() << '\n';
+    if (!image.SaveImageFile(out, format, quality))
+        return Fail("cannot write \"" + out + "\"");
+    std::cout << out << ": " << image.Width() << " x " << image.Height() << '\n';
     return 0;
 }
 

@@ -9,8 +9,8 @@ constexpr const char* kUsage = "mirror IN OUT [--quality Q]";
 int Run(const cli::CommandArgs& args)
 {
     return cli::RunGeometryCommand(cli::TArguments(args, {"quality"}), kUsage,
-                                   [](TQpLTBitmap& bitmap, std::string& error) {
-                                       if (bitmap.Mirror())
+                                   [](TQpGraphicsImage& image, std::string& error) {
+                                       if (image.FlipHorizontal())
                                            return true;
                                        error = "not enough memory to mirror the image";
                                        return false;

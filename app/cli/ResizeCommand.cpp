@@ -19,9 +19,9 @@ int Run(const cli::CommandArgs& args)
         !arguments.Int("height", 1, kMaxImageSide, height, error))
         return cli::FailUsage(error, kUsage);
     const bool draft = arguments.Has("draft");
-    return cli::RunGeometryCommand(arguments, kUsage, [&](TQpLTBitmap& bitmap, std::string& message) {
+    return cli::RunGeometryCommand(arguments, kUsage, [&](TQpGraphicsImage& image, std::string& message) {
         QuickDraftResampling = draft;
-        const bool done = bitmap.Resize(width, height);
+        const bool done = image.ResizeImage(width, height, false, false);
         QuickDraftResampling = false;
         if (!done)
             message = "not enough memory to resize the image to " + std::to_string(width) + " x " +

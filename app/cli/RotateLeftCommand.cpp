@@ -9,8 +9,8 @@ constexpr const char* kUsage = "rotate-left IN OUT [--quality Q]";
 int Run(const cli::CommandArgs& args)
 {
     return cli::RunGeometryCommand(cli::TArguments(args, {"quality"}), kUsage,
-                                   [](TQpLTBitmap& bitmap, std::string& error) {
-                                       if (bitmap.RotateLeft())
+                                   [](TQpGraphicsImage& image, std::string& error) {
+                                       if (image.RotateLeft())
                                            return true;
                                        error = "not enough memory to turn the image";
                                        return false;
