@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
 TQpEditor* QpEditor = nullptr;
 
@@ -601,17 +602,20 @@ void TQpEditor::LoadSettings(TQpSDFReader& reader)
     if (reader.EnterNode(kRecentFilesNode)) {
         std::int32_t count = 0;
         reader.ReadInteger(0, count);
-        // A damaged count must not drive a loop of billions of steps: no more than the values present.
-        std::int32_t largest = 0;
+        // Only identifiers that are present are read, so a damaged count cannot drive a loop of
+        // billions of steps; for a sound section this is n down to 1.
+        std::vector<std::uint32_t> identifiers;
         if (const TQpSDFNode* node = reader.CurrentNode()) {
-            for (const TQpSDFElement& value : node->Children.Values)
-                largest = std::max<std::int32_t>(
-                    largest, static_cast<std::int32_t>(std::min<std::uint32_t>(value.Identifier, INT32_MAX)));
+            for (const TQpSDFElement& value : node->Children.Values) {
+                if (value.Identifier >= 1 && static_cast<std::int64_t>(value.Identifier) <= count)
+                    identifiers.push_back(value.Identifier);
+            }
         }
-        count = std::min(count, largest);
-        for (std::int32_t k = count; k >= 1; --k) {
+        std::sort(identifiers.begin(), identifiers.end(), std::greater<>());
+        identifiers.erase(std::unique(identifiers.begin(), identifiers.end()), identifiers.end());
+        for (const std::uint32_t k : identifiers) {
             std::u16string name;
-            if (reader.ReadWideString(static_cast<std::uint32_t>(k), name) && !name.empty())
+            if (reader.ReadWideString(k, name) && !name.empty())
                 AddRecentFile(QString::fromStdU16String(name));
         }
         reader.LeaveNode();

@@ -476,7 +476,7 @@ TEST_F(EditorTest, RecentFilesSectionLayoutAndADamagedCount)
         EXPECT_EQ(first, u"/p/one.jpg");
     }
 
-    // A count of two billion with two values reads the two values and stops.
+    // A count of two billion reads the values present, the highest identifier first, and stops.
     std::stringstream damaged;
     {
         TQpSDFWriter writer(damaged);
@@ -484,6 +484,7 @@ TEST_F(EditorTest, RecentFilesSectionLayoutAndADamagedCount)
         writer.WriteBeginNode(1, std::int32_t{2000000000});
         writer.WriteWideString(1, u"/p/x.jpg");
         writer.WriteWideString(2, u"/p/y.jpg");
+        writer.WriteWideString(1999999999, u"/p/z.jpg");
         writer.WriteEndNode();
         writer.WriteEndNode();
     }
@@ -491,7 +492,7 @@ TEST_F(EditorTest, RecentFilesSectionLayoutAndADamagedCount)
     TQpSDFReader reader(damaged);
     Restart();
     Editor->LoadSettings(reader);
-    EXPECT_EQ(Editor->RecentFiles().mid(0, 2), QStringList({"/p/x.jpg", "/p/y.jpg"}));
+    EXPECT_EQ(Editor->RecentFiles().mid(0, 3), QStringList({"/p/x.jpg", "/p/y.jpg", "/p/z.jpg"}));
 }
 
 TEST_F(EditorTest, PlugInModeHidesTheFileButtonsAndOnlyTurnsOn)
