@@ -17,7 +17,7 @@ TQpScrollTool::TQpScrollTool()
 {
     if (!QpScrollTool)
         QpScrollTool = this;
-    SetDemoName(QStringLiteral("Scroll"));
+    CreateToolButton(QStringLiteral("Scroll"), nullptr);
     SetToolControlClass([](TQpGraphicsTool& tool, TQpGraphicsView& view) {
         return std::make_unique<TQpScrollToolControl>(tool, view);
     });

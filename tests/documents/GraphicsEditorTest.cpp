@@ -515,6 +515,79 @@ TEST_F(GraphicsEditorTest, PreviousAndNextWalkTheFolderSortedByName)
     EXPECT_TRUE(Editor->PrevImageButton->isEnabled());
 }
 
+// Keeps the recorded lines; messages on.
+class TRecorder : public IQpDemoPlayer
+{
+public:
+    void RecordLine(const QString& text) override { Lines.push_back(text); }
+    bool ShowMessages() const override { return true; }
+    void Error(const QString& text) override { Errors.push_back(text); }
+    std::vector<QString> Lines;
+    std::vector<QString> Errors;
+};
+
+TEST_F(GraphicsEditorTest, RecordsClicksDragsAndZoomsAsScriptLines)
+{
+    TQpGraphicsView* view = OpenInView("astronaut.png");
+    if (!view)
+        GTEST_SKIP() << "photo missing";
+    TRecorder recorder;
+    Editor->DemoRecordStart(&recorder);
+    // Image (0, 0) is at client (144, 44).
+    Button(view, QEvent::MouseButtonPress, QPoint(154, 64));
+    Move(view, QPoint(155, 64));
+    Move(view, QPoint(155, 64)); // the same point again: no line
+    Button(view, QEvent::MouseButtonRelease, QPoint(160, 70));
+    Editor->ZoomIn();
+    Editor->DemoRecordStop(&recorder);
+    const std::vector<QString> expected = {
+        "MouseCurvedMove Image, 10, 20", "Message \"Click\"",     "MouseDown Image, 10, 20",
+        "MouseTo Image, 11, 20",         "MouseUp Image, 16, 26", "Pause 0.5",
+        "MouseCurvedMove ZoomIn",        "Message \"Zoom In\"",   "ZoomIn"};
+    EXPECT_EQ(recorder.Lines, expected);
+}
+
+TEST_F(GraphicsEditorTest, ScriptWordsOpenFromTheDemoFolderZoomAndIgnoreWrongArguments)
+{
+    if (!QFile::exists(Photo("coffee.png")))
+        GTEST_SKIP() << "photo missing";
+    const QString demo = m_dir.filePath("Demo") + "/";
+    QDir().mkpath(demo);
+    ASSERT_TRUE(QFile::copy(Photo("coffee.png"), demo + "cup.png"));
+    Editor->DemonstrationFolder = demo;
+    TRecorder player;
+    const auto word = [&](const char* text, TQpDemoParams params) {
+        bool handled = false;
+        Editor->DemoCommand(&player, QString::fromLatin1(text), handled, nullptr, params);
+        return handled;
+    };
+    const auto number = [](double value) { return TQpDemoArgument{QString::number(value), true, value}; };
+
+    EXPECT_TRUE(word("IMAGEOPEN", {TQpDemoArgument{"cup.png"}}));
+    ASSERT_NE(Editor->ActiveDocument(), nullptr);
+    EXPECT_TRUE(Editor->ActiveDocument()->DemoDocument());
+    EXPECT_TRUE(Editor->ActiveDocument()->FileName().endsWith("Demo/cup.png"));
+    TQpGraphicsView* view = Editor->ActiveView();
+    view->setFixedSize(800, 600);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(word("ACTUALSIZE", {}));
+    EXPECT_TRUE(word("ZOOMIN", {}));
+    EXPECT_EQ(Zoom(view), std::make_pair(3, 2));
+    EXPECT_TRUE(word("ZOOMOUT", {}));
+    EXPECT_EQ(Zoom(view), std::make_pair(1, 1));
+    // Wrong count or kind: consumed, nothing happens.
+    const QRect before = MainForm->geometry();
+    EXPECT_TRUE(word("SETMINVIEWSIZE", {number(900)}));
+    EXPECT_TRUE(word("SETMINWINDOWSIZE", {TQpDemoArgument{"wide"}, number(10)}));
+    EXPECT_EQ(MainForm->geometry(), before);
+    EXPECT_FALSE(word("SEPARATE", {}));
+
+    Messages.clear();
+    EXPECT_TRUE(word("IMAGEOPEN", {TQpDemoArgument{"missing.png"}}));
+    ASSERT_EQ(player.Errors.size(), 1u);
+    EXPECT_EQ(player.Errors[0], "Cannot open the file.");
+}
+
 class PlugInModeTest : public GraphicsEditorTest
 {
 protected:
