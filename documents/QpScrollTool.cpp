@@ -18,6 +18,8 @@ TQpScrollTool::TQpScrollTool()
     if (!QpScrollTool)
         QpScrollTool = this;
     CreateToolButton(QStringLiteral("Scroll"), nullptr);
+    // Moving the view changes nothing of the image, so the host's image may be looked over as well.
+    SetVisibleInPlugInMode(true);
     SetToolControlClass([](TQpGraphicsTool& tool, TQpGraphicsView& view) {
         return std::make_unique<TQpScrollToolControl>(tool, view);
     });
