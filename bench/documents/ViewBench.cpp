@@ -11,6 +11,7 @@
 #include "imaging/PageAllocator.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QStyle>
 #include <benchmark/benchmark.h>
 #include <cstdlib>
@@ -90,7 +91,7 @@ TSetup& Setup()
     return setup;
 }
 
-// arg 0: the zoom's denominator (1, 4 or 16).
+// arg 0: the zoom's denominator; 3 and 6 need scaling on top of the reduced copy.
 void BM_RepaintViewport(benchmark::State& state)
 {
     TSetup& s = Setup();
@@ -102,7 +103,24 @@ void BM_RepaintViewport(benchmark::State& state)
     state.counters["reduction"] = s.view->DocumentView()->ReductionFor(s.view->MapMode());
     state.SetLabel("1920x1080 client, 6000x4000 image");
 }
-BENCHMARK(BM_RepaintViewport)->Arg(1)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RepaintViewport)->Arg(1)->Arg(3)->Arg(4)->Arg(6)->Arg(16)->Unit(benchmark::kMillisecond);
+
+// For comparison: the same frame painted straight from the full image, scaled by the painter.
+void BM_RepaintWithoutReducedCopy(benchmark::State& state)
+{
+    TSetup& s = Setup();
+    const int denominator = static_cast<int>(state.range(0));
+    QImage target(1920, 1080, QImage::Format_BGR888);
+    const TQpRect dest{0, 0, kImageWidth / denominator, kImageHeight / denominator};
+    const TQpRect clip{0, 0, 1920, 1080};
+    const TQpRect source{0, 0, kImageWidth, kImageHeight};
+    for (auto _ : state) {
+        QPainter painter(&target);
+        s.document->CurrentImage().Paint(painter, dest, &clip, &source);
+        benchmark::DoNotOptimize(target.constBits());
+    }
+}
+BENCHMARK(BM_RepaintWithoutReducedCopy)->Arg(4)->Arg(16)->Unit(benchmark::kMillisecond);
 
 // The first frame after the image changed size: the reduced copy is rebuilt from the whole image.
 void BM_FirstFrameAfterGeometryChange(benchmark::State& state)
