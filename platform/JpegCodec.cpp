@@ -13,6 +13,7 @@
 
 #include <jerror.h>
 #include <jpeglib.h>
+#include <turbojpeg.h>
 
 namespace platform {
 
@@ -51,6 +52,7 @@ struct TReadJob
 {
     const std::uint8_t* Data;
     std::size_t Size;
+    bool HeaderOnly;
     jvirt_barray_ptr* Arrays;
 };
 
@@ -69,6 +71,8 @@ bool ReadHeaderAndCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* 
         (info->jpeg_color_space != JCS_YCbCr && info->jpeg_color_space != JCS_GRAYSCALE) ||
         info->num_components < 1 || info->num_components > 3)
         return false;
+    if (job->HeaderOnly)
+        return true;
     job->Arrays = jpeg_read_coefficients(info);
     return job->Arrays != nullptr && !error->Truncated;
 }
@@ -93,11 +97,20 @@ bool CopyCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, co
         const int haveHigh = static_cast<int>((component.height_in_blocks + component.v_samp_factor - 1) /
                                               component.v_samp_factor * component.v_samp_factor);
         const int wide = std::min(haveWide, job->BlocksWide[c]);
-        for (int y = 0; y < std::min(haveHigh, job->BlocksHigh[c]); ++y) {
+        const int high = std::min(haveHigh, job->BlocksHigh[c]);
+        const std::size_t rowBytes = static_cast<std::size_t>(job->BlocksWide[c]) * sizeof(JBLOCK);
+        for (int y = 0; y < job->BlocksHigh[c]; ++y) {
+            std::int16_t* dest = job->Dest[c] + static_cast<std::size_t>(y) * job->BlocksWide[c] * 64;
+            if (y >= high) {
+                std::memset(dest, 0, rowBytes);
+                continue;
+            }
             JBLOCKARRAY row = (*info->mem->access_virt_barray)(
                 reinterpret_cast<j_common_ptr>(info), job->Arrays[c], static_cast<JDIMENSION>(y), 1, FALSE);
-            std::memcpy(job->Dest[c] + static_cast<std::size_t>(y) * job->BlocksWide[c] * 64, row[0],
-                        static_cast<std::size_t>(wide) * sizeof(JBLOCK));
+            std::memcpy(dest, row[0], static_cast<std::size_t>(wide) * sizeof(JBLOCK));
+            if (wide < job->BlocksWide[c])
+                std::memset(dest + static_cast<std::size_t>(wide) * 64, 0,
+                            static_cast<std::size_t>(job->BlocksWide[c] - wide) * sizeof(JBLOCK));
         }
     }
     return true;
@@ -266,20 +279,11 @@ bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, const TPixelAllocat
         Release();
         return false;
     }
-    // The entropy decoding of the coefficients and the pixel decode are independent; running them side by
-    // side keeps opening a photograph as fast as a plain decode when a second core is free.
-    bool coefficients = false;
-    bool decoded = false;
+    // The coefficients wait in the bytes until an edit needs them, so opening costs one plain decode.
     TImageInfo info;
-    try {
-        std::thread reader([&] { coefficients = ReadCoefficients(); });
-        decoded = TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), allocate, info);
-        reader.join();
-    } catch (const std::system_error&) {
-        coefficients = ReadCoefficients();
-        decoded = coefficients && TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), allocate, info);
-    }
-    if (!coefficients || !decoded || info.Width != m_width || info.Height != m_height) {
+    if (!ReadCoefficients(true) ||
+        !TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), allocate, info) || info.Width != m_width ||
+        info.Height != m_height) {
         Release();
         return false;
     }
@@ -289,13 +293,13 @@ bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, const TPixelAllocat
     return true;
 }
 
-bool TJpegCodec::ReadCoefficients()
+bool TJpegCodec::ReadCoefficients(bool headerOnly)
 {
     TDecompressGuard guard;
     TJpegErrorManager error;
     InitErrorManager(error);
     guard.Info.err = &error.Pub;
-    TReadJob read{m_bytes.data(), m_bytes.size(), nullptr};
+    TReadJob read{m_bytes.data(), m_bytes.size(), headerOnly, nullptr};
     if (!ReadHeaderAndCoefficients(&guard.Info, &error, &read))
         return false;
     const jpeg_decompress_struct& info = guard.Info;
@@ -316,20 +320,17 @@ bool TJpegCodec::ReadCoefficients()
         component.H = source.h_samp_factor;
         component.V = source.v_samp_factor;
         component.QuantSlot = source.quant_tbl_no;
-        if (component.QuantSlot < 0 || component.QuantSlot > 3 || !source.quant_table)
+        if (component.QuantSlot < 0 || component.QuantSlot > 3)
+            return false;
+        // Tables are latched into the components only once decoding starts.
+        const JQUANT_TBL* table =
+            source.quant_table ? source.quant_table : info.quant_tbl_ptrs[component.QuantSlot];
+        if (!table)
             return false;
         for (int k = 0; k < 64; ++k)
-            m_quant[component.QuantSlot][k] = source.quant_table->quantval[k];
+            m_quant[component.QuantSlot][k] = table->quantval[k];
     }
-    SizeGrids();
-    TCopyJob copy{read.Arrays, info.num_components, {}, {}, {}};
-    for (int c = 0; c < info.num_components; ++c) {
-        copy.Dest[c] = m_components[c].Coefs.data();
-        copy.BlocksWide[c] = m_components[c].BlocksWide;
-        copy.BlocksHigh[c] = m_components[c].BlocksHigh;
-    }
-    if (!CopyCoefficients(&guard.Info, &error, &copy))
-        return false;
+    m_markers.clear();
     for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
         const bool jfif = marker->marker == JPEG_APP0 && marker->data_length >= 5 &&
                           std::memcmp(marker->data, "JFIF", 5) == 0;
@@ -338,23 +339,84 @@ bool TJpegCodec::ReadCoefficients()
             m_markers.push_back({marker->marker, std::vector<std::uint8_t>(
                                                      marker->data, marker->data + marker->data_length)});
     }
+    SizeGrids(!headerOnly);
+    m_coefficientsRead = !headerOnly;
+    if (headerOnly)
+        return true;
+    TCopyJob copy{read.Arrays, info.num_components, {}, {}, {}};
+    for (int c = 0; c < info.num_components; ++c) {
+        copy.Dest[c] = m_components[c].Coefs.data();
+        copy.BlocksWide[c] = m_components[c].BlocksWide;
+        copy.BlocksHigh[c] = m_components[c].BlocksHigh;
+    }
+    if (!CopyCoefficients(&guard.Info, &error, &copy)) {
+        m_coefficientsRead = false;
+        return false;
+    }
     return true;
 }
 
-void TJpegCodec::SizeGrids()
+void TJpegCodec::SizeGrids(bool allocate)
 {
     const int unitsWide = CeilDiv(m_width, BlockWidth());
     const int unitsHigh = CeilDiv(m_height, BlockHeight());
     for (TComponent& component : m_components) {
         component.BlocksWide = unitsWide * component.H;
         component.BlocksHigh = unitsHigh * component.V;
-        component.Coefs.assign(static_cast<std::size_t>(component.BlocksWide) * component.BlocksHigh * 64, 0);
+        component.Coefs.clear();
+        if (allocate)
+            component.Coefs.resize(static_cast<std::size_t>(component.BlocksWide) * component.BlocksHigh *
+                                   64);
     }
+}
+
+bool TJpegCodec::EnsureCoefficients()
+{
+    if (m_coefficientsRead)
+        return true;
+    if (!m_inStep)
+        return false;
+    if (ReadCoefficients(false))
+        return true;
+    LoseStep();
+    return false;
+}
+
+bool TJpegCodec::TransformBytes(int op, const TQpRect* crop)
+{
+    if (m_coefficientsRead || !m_inStep || !m_pristine)
+        return false;
+    tjhandle handle = tjInitTransform();
+    if (!handle)
+        return false;
+    tjtransform transform{};
+    transform.op = op;
+    transform.options = TJXOPT_PERFECT;
+    if (crop) {
+        transform.options |= TJXOPT_CROP;
+        transform.r = {crop->Left, crop->Top, crop->Width(), crop->Height()};
+    }
+    unsigned char* output = nullptr;
+    unsigned long size = 0;
+    const int result = tjTransform(handle, m_bytes.data(), static_cast<unsigned long>(m_bytes.size()), 1,
+                                   &output, &size, &transform, 0);
+    tjDestroy(handle);
+    std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(output,
+                                                                   [](unsigned char* p) { tjFree(p); });
+    if (result != 0 || !output)
+        return false;
+    std::vector<std::uint8_t> previous = std::move(m_bytes);
+    m_bytes.assign(output, output + size);
+    if (ReadCoefficients(true))
+        return true;
+    m_bytes = std::move(previous);
+    ReadCoefficients(true);
+    return false;
 }
 
 void TJpegCodec::Release()
 {
-    m_holds = m_inStep = m_pristine = false;
+    m_holds = m_inStep = m_pristine = m_coefficientsRead = false;
     m_width = m_height = 0;
     m_maxH = m_maxV = 1;
     m_components.clear();
@@ -371,6 +433,8 @@ void TJpegCodec::Sampling(std::uint16_t& horizontal, std::uint16_t& vertical) co
 
 const std::int16_t* TJpegCodec::Block(int component, int blockX, int blockY) const
 {
+    // Reading is lazy; what the codec holds does not change by it.
+    const_cast<TJpegCodec*>(this)->EnsureCoefficients();
     const TComponent& c = m_components[component];
     return c.Coefs.data() + (static_cast<std::size_t>(blockY) * c.BlocksWide + blockX) * 64;
 }
@@ -408,7 +472,7 @@ void TJpegCodec::Transform(TOp op)
     for (TComponent& component : m_components) {
         const int wide = component.BlocksWide;
         const int high = component.BlocksHigh;
-        std::vector<std::int16_t>& coefs = component.Coefs;
+        TCoefficients& coefs = component.Coefs;
         switch (op) {
         case TOp::HFlip:
             for (int y = 0; y < high; ++y)
@@ -432,7 +496,7 @@ void TJpegCodec::Transform(TOp op)
                         coefs[b + k] = static_cast<std::int16_t>(-coefs[b + k]);
             break;
         case TOp::Transpose: {
-            std::vector<std::int16_t> turned(coefs.size());
+            TCoefficients turned(coefs.size());
             for (int y = 0; y < high; ++y)
                 for (int x = 0; x < wide; ++x) {
                     const std::int16_t* from = coefs.data() + (static_cast<std::size_t>(y) * wide + x) * 64;
@@ -454,6 +518,9 @@ bool TJpegCodec::RotateRight()
     // Clockwise = transpose, then mirror; the old bottom edge becomes the left edge.
     if (m_height % BlockHeight() != 0)
         LoseStep();
+    if (TransformBytes(TJXOP_ROT90, nullptr))
+        return true;
+    EnsureCoefficients();
     Transform(TOp::Transpose);
     Transform(TOp::HFlip);
     return m_inStep;
@@ -463,6 +530,9 @@ bool TJpegCodec::RotateLeft()
 {
     if (m_width % BlockWidth() != 0)
         LoseStep();
+    if (TransformBytes(TJXOP_ROT270, nullptr))
+        return true;
+    EnsureCoefficients();
     Transform(TOp::Transpose);
     Transform(TOp::VFlip);
     return m_inStep;
@@ -472,6 +542,9 @@ bool TJpegCodec::FlipHorizontal()
 {
     if (m_width % BlockWidth() != 0)
         LoseStep();
+    if (TransformBytes(TJXOP_HFLIP, nullptr))
+        return true;
+    EnsureCoefficients();
     Transform(TOp::HFlip);
     return m_inStep;
 }
@@ -480,6 +553,9 @@ bool TJpegCodec::FlipVertical()
 {
     if (m_height % BlockHeight() != 0)
         LoseStep();
+    if (TransformBytes(TJXOP_VFLIP, nullptr))
+        return true;
+    EnsureCoefficients();
     Transform(TOp::VFlip);
     return m_inStep;
 }
@@ -490,9 +566,12 @@ bool TJpegCodec::Crop(const TQpRect& rect)
         return false;
     if (rect == TQpRect{0, 0, m_width, m_height})
         return m_inStep;
-    m_pristine = false;
     if (rect.Left % BlockWidth() != 0 || rect.Top % BlockHeight() != 0)
         LoseStep();
+    if (TransformBytes(TJXOP_NONE, &rect))
+        return true;
+    EnsureCoefficients();
+    m_pristine = false;
     const int unitLeft = rect.Left / BlockWidth();
     const int unitTop = rect.Top / BlockHeight();
     m_width = rect.Width();
@@ -502,7 +581,7 @@ bool TJpegCodec::Crop(const TQpRect& rect)
     for (TComponent& component : m_components) {
         const int wide = CeilDiv(m_width, BlockWidth()) * component.H;
         const int high = CeilDiv(m_height, BlockHeight()) * component.V;
-        std::vector<std::int16_t> cropped(static_cast<std::size_t>(wide) * high * 64);
+        TCoefficients cropped(static_cast<std::size_t>(wide) * high * 64);
         for (int y = 0; y < high; ++y)
             std::memcpy(cropped.data() + static_cast<std::size_t>(y) * wide * 64,
                         component.Coefs.data() +
@@ -587,7 +666,7 @@ void TJpegCodec::EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int 
 }
 
 bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const TQpPixels* reference,
-                      const TQpRect& region, TJpegSaveMode mode) const
+                      const TQpRect& region, TJpegSaveMode mode)
 {
     if (!m_holds || current.Format != pfBGR24 || current.Width != m_width || current.Height != m_height ||
         region.IsEmpty() || region.Left < 0 || region.Top < 0 || region.Right > m_width ||
@@ -595,9 +674,8 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
         return false;
     const bool referenceFits = reference && reference->Format == pfBGR24 && reference->Width == m_width &&
                                reference->Height == m_height;
-    const bool keep = mode == TJpegSaveMode::KeepUnchangedBlocks && referenceFits && m_inStep &&
-                      region.Left % BlockWidth() == 0 && region.Top % BlockHeight() == 0;
-    const std::size_t rowBytes = static_cast<std::size_t>(region.Width()) * 3;
+    const bool aligned = mode == TJpegSaveMode::KeepUnchangedBlocks && referenceFits && m_inStep &&
+                         region.Left % BlockWidth() == 0 && region.Top % BlockHeight() == 0;
     auto sameRows = [&](int left, int top, int right, int bottom) {
         for (int y = top; y < bottom; ++y)
             if (std::memcmp(current.PixelPtr(left, y), reference->PixelPtr(left, y),
@@ -606,9 +684,9 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
         return true;
     };
     const TQpRect whole{0, 0, m_width, m_height};
-    if (keep && m_pristine && region == whole && sameRows(0, 0, m_width, m_height))
+    if (aligned && m_pristine && region == whole && sameRows(0, 0, m_width, m_height))
         return WriteBytes(path, m_bytes.data(), m_bytes.size());
-    (void)rowBytes;
+    const bool keep = aligned && EnsureCoefficients();
 
     const int unitsWide = CeilDiv(region.Width(), BlockWidth());
     const int unitsHigh = CeilDiv(region.Height(), BlockHeight());
@@ -622,7 +700,7 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
         target.QuantSlot = source.QuantSlot;
         target.BlocksWide = unitsWide * source.H;
         target.BlocksHigh = unitsHigh * source.V;
-        target.Coefs.assign(static_cast<std::size_t>(target.BlocksWide) * target.BlocksHigh * 64, 0);
+        target.Coefs.resize(static_cast<std::size_t>(target.BlocksWide) * target.BlocksHigh * 64);
         if (!keep)
             continue;
         const int offsetX = region.Left / BlockWidth() * source.H;

@@ -1,11 +1,12 @@
 #pragma once
 // A JPEG file held as its quantised DCT coefficients, so that it can be turned, flipped, cropped and saved
 // without generation loss. The codec keeps the file's bytes, its coefficient blocks per component, its
-// quantisation tables, sampling and extra markers. Geometry operations move whole blocks in the DCT
-// domain; an operation that would cut through blocks (an edge that is not a multiple of the block size)
-// leaves the coefficients out of step, and the next save re-encodes everything with the file's own
-// tables. Saving compares the pixels it is given with the reference pixels the coefficients were decoded
-// to and re-encodes only the blocks that differ; an untouched file is written back byte for byte.
+// quantisation tables, sampling and extra markers. The coefficients are read from the bytes only when an
+// edit needs them: until then turns, flips and crops transform the bytes themselves. Geometry operations move
+// whole blocks in the DCT domain; an operation that would cut through blocks (an edge that is not a multiple
+// of the block size) leaves the coefficients out of step, and the next save re-encodes everything with the
+// file's own tables. Saving compares the pixels it is given with the reference pixels the coefficients were
+// decoded to and re-encodes only the blocks that differ; an untouched file is written back byte for byte.
 
 #include "imaging/QpPixels.h"
 #include "platform/ImageCodec.h"
@@ -13,7 +14,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -68,20 +71,38 @@ public:
     // the coefficients decode to, in the same geometry) and KeepUnchangedBlocks, blocks whose pixels
     // equal the reference keep their coefficients; a file that is wholly unchanged is copied as loaded.
     bool Save(const std::string& path, const TQpPixels& current, const TQpPixels* reference,
-              const TQpRect& region, TJpegSaveMode mode) const;
+              const TQpRect& region, TJpegSaveMode mode);
 
-    // For tests and tools that inspect the data.
+    // For tests and tools that inspect the data; reading a block reads the coefficients.
     int ComponentCount() const { return static_cast<int>(m_components.size()); }
     int BlocksWide(int component) const { return m_components[component].BlocksWide; }
     int BlocksHigh(int component) const { return m_components[component].BlocksHigh; }
     // The 64 coefficients of one block in natural (row-major) order.
     const std::int16_t* Block(int component, int blockX, int blockY) const;
+    // Whether the coefficients have been read from the bytes yet.
+    bool CoefficientsRead() const { return m_coefficientsRead; }
     const std::uint16_t* QuantTable(int component) const
     {
         return m_quant[m_components[component].QuantSlot].data();
     }
 
 private:
+    // Coefficient storage that is not zeroed first: every block is written before it is read, and zeroing
+    // tens of megabytes costs more than reading them.
+    template <class T> struct TNoInitAllocator : std::allocator<T>
+    {
+        template <class U> struct rebind
+        {
+            using other = TNoInitAllocator<U>;
+        };
+        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+        template <class U, class... A> void construct(U* p, A&&... a)
+        {
+            ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
+        }
+    };
+    using TCoefficients = std::vector<std::int16_t, TNoInitAllocator<std::int16_t>>;
+
     struct TComponent
     {
         int Id = 0;
@@ -90,7 +111,7 @@ private:
         int QuantSlot = 0;
         int BlocksWide = 0;
         int BlocksHigh = 0;
-        std::vector<std::int16_t> Coefs; // 64 per block, rows of blocks top to bottom
+        TCoefficients Coefs; // 64 per block, rows of blocks top to bottom
     };
     struct TMarker
     {
@@ -104,10 +125,14 @@ private:
         Transpose
     };
 
-    bool ReadCoefficients();
+    // The header (sizes, sampling, tables, markers) and, unless `headerOnly`, the coefficients of m_bytes.
+    bool ReadCoefficients(bool headerOnly);
+    bool EnsureCoefficients();
+    // A lossless transform of the bytes themselves; false when it cannot be done that way.
+    bool TransformBytes(int op, const TQpRect* crop);
     void Transform(TOp op);
     void LoseStep();
-    void SizeGrids();
+    void SizeGrids(bool allocate);
     bool Write(const std::string& path, const std::vector<TComponent>& components, int width,
                int height) const;
     void EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int unitX, int unitY,
@@ -115,7 +140,8 @@ private:
 
     bool m_holds = false;
     bool m_inStep = false;
-    bool m_pristine = false; // nothing has changed the coefficients since loading
+    bool m_pristine = false; // m_bytes hold the coefficients exactly
+    bool m_coefficientsRead = false;
     int m_width = 0;
     int m_height = 0;
     int m_maxH = 1;

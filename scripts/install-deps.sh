@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libqt6svg6-dev
   libgl-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libexiv2-dev libpng-dev zlib1g-dev
+  libjpeg-turbo-progs
   libxtst-dev libx11-dev xvfb xauth x11-utils imagemagick
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core

@@ -121,7 +121,8 @@ TEST_F(JpegCodecTest, SavingWithoutTheCopyShortcutKeepsEveryCoefficient)
     // A save through the coefficient writer (here: after two flips that cancel out) reproduces every
     // coefficient and so every decoded pixel.
     LoadPattern(64, 48, TJSAMP_420);
-    const std::vector<std::int16_t> before = AllCoefficients(m_codec);
+    const std::vector<std::int16_t> before = AllCoefficients(m_codec); // reads them: flips work in memory
+    ASSERT_TRUE(m_codec.CoefficientsRead());
     ASSERT_TRUE(m_codec.FlipHorizontal());
     ASSERT_TRUE(m_codec.FlipHorizontal());
     ASSERT_TRUE(m_codec.Save(Path("out.jpg"), m_pixels, &m_pixels, {0, 0, 64, 48},
@@ -230,9 +231,17 @@ TEST_F(JpegCodecTest, QuarterTurnMovesCoefficientsExactly)
     }
 }
 
-TEST_F(JpegCodecTest, GeometrySequencesStayInStepWithThePixels)
+// The same sequence done on the file's bytes (coefficients not yet read) and on coefficients in memory.
+class JpegCodecSequenceTest : public JpegCodecTest, public ::testing::WithParamInterface<bool>
+{
+};
+
+TEST_P(JpegCodecSequenceTest, GeometrySequencesStayInStepWithThePixels)
 {
     LoadPattern(64, 48, TJSAMP_420);
+    if (GetParam()) {
+        ASSERT_NE(nullptr, m_codec.Block(0, 0, 0));
+    }
     TQpLTBitmap pixels;
     ASSERT_TRUE(pixels.Assign(m_pixels));
     const std::vector<std::pair<const char*, std::function<bool()>>> steps = {
@@ -249,6 +258,7 @@ TEST_F(JpegCodecTest, GeometrySequencesStayInStepWithThePixels)
         SCOPED_TRACE(name);
         ASSERT_TRUE(step());
         ASSERT_TRUE(m_codec.CoefficientsInStep());
+        ASSERT_EQ(GetParam(), m_codec.CoefficientsRead());
         ASSERT_EQ(pixels.GetWidth(), m_codec.Width());
         ASSERT_EQ(pixels.GetHeight(), m_codec.Height());
         const TQpRect whole{0, 0, m_codec.Width(), m_codec.Height()};
@@ -260,6 +270,22 @@ TEST_F(JpegCodecTest, GeometrySequencesStayInStepWithThePixels)
         EXPECT_LE(MaxDifferenceInside(*pixels.GetPixels(), saved, 2), 6);
         EXPECT_LT(MeanDifference(*pixels.GetPixels(), saved), 0.5);
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(BytesAndMemory, JpegCodecSequenceTest, ::testing::Values(false, true));
+
+TEST_F(JpegCodecTest, TransformsOnBytesAndInMemoryAgree)
+{
+    auto run = [&](bool readFirst) {
+        LoadPattern(64, 48, TJSAMP_422);
+        if (readFirst)
+            m_codec.Block(0, 0, 0);
+        m_codec.RotateLeft();
+        m_codec.Crop({8, 16, 40, 60});
+        m_codec.FlipHorizontal();
+        return AllCoefficients(m_codec);
+    };
+    EXPECT_EQ(run(false), run(true));
 }
 
 TEST_F(JpegCodecTest, EdgesThatCutThroughBlocksFallBackToReencoding)
