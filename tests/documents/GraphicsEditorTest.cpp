@@ -22,6 +22,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolBar>
+#include <QUrl>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -513,6 +514,24 @@ TEST_F(GraphicsEditorTest, PreviousAndNextWalkTheFolderSortedByName)
     Editor->UpdateControls();
     EXPECT_FALSE(Editor->NextImageButton->isEnabled());
     EXPECT_TRUE(Editor->PrevImageButton->isEnabled());
+}
+
+TEST_F(GraphicsEditorTest, DroppedFileOpensAndSizePanelsFollowGeometryChanges)
+{
+    if (!QFile::exists(Photo("coffee.png")))
+        GTEST_SKIP() << "photo missing";
+    MainForm->DropFiles({QUrl::fromLocalFile(Photo("coffee.png"))});
+    ASSERT_NE(Editor->ActiveGraphicsDocument(), nullptr);
+    EXPECT_EQ(Editor->RecentFiles().value(0), Photo("coffee.png"));
+    EXPECT_EQ(Editor->WStatusPanel->text(), "600");
+    EXPECT_EQ(Editor->HStatusPanel->text(), "400");
+    ASSERT_TRUE(Editor->ActiveGraphicsDocument()->RotateLeft());
+    EXPECT_EQ(Editor->WStatusPanel->text(), "400");
+    EXPECT_EQ(Editor->HStatusPanel->text(), "600");
+    // The view's range follows: 400 x 600 is centred horizontally in the view.
+    TQpGraphicsView* view = Editor->ActiveView();
+    const TQpRect shown = view->DocumentView()->ContentBounds(view->MapMode());
+    EXPECT_EQ(shown.Width() * 3, shown.Height() * 2);
 }
 
 // Keeps the recorded lines; messages on.
