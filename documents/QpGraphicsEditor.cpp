@@ -68,11 +68,11 @@ TQpGraphicsEditor::TQpGraphicsEditor()
     };
 
     PrevImageButton = form.AddToolbarButton(StandardToolbar, EditToolbarSeparator,
-                                            LocalizedString(2104, QStringLiteral("Previous image")), -1,
+                                            LocalizedString(2104, QStringLiteral("Previous Image")), -1,
                                             [this] { PreviousImage(); });
     form.AddSeparator(StandardToolbar, PrevImageButton);
     NextImageButton = form.AddToolbarButton(StandardToolbar, EditToolbarSeparator,
-                                            LocalizedString(2105, QStringLiteral("Next image")), -1,
+                                            LocalizedString(2105, QStringLiteral("Next Image")), -1,
                                             [this] { NextImage(); });
 
     QMenu* view = form.ViewMenuItem;
@@ -351,8 +351,8 @@ void TQpGraphicsEditor::Localize()
     both(ZoomOutMenuItem, ZoomOutButton, 99, QStringLiteral("Zoom Out"));
     both(ActualSizeMenuItem, ActualSizeButton, 166, QStringLiteral("Actual Size"));
     both(ScaleToBestFitMenuItem, ScaleToBestFitButton, 178, QStringLiteral("Best Fit"));
-    PrevImageButton->setToolTip(LocalizedString(2104, QStringLiteral("Previous image")));
-    NextImageButton->setToolTip(LocalizedString(2105, QStringLiteral("Next image")));
+    PrevImageButton->setToolTip(LocalizedString(2104, QStringLiteral("Previous Image")));
+    NextImageButton->setToolTip(LocalizedString(2105, QStringLiteral("Next Image")));
     SelectTwainSourceMenuItem->setText(LocalizedString(102, QStringLiteral("Select Source...")));
     AcquireMenuItem->setText(LocalizedString(101, QStringLiteral("Acquire...")));
     ImportSubmenu->setTitle(LocalizedString(17, QStringLiteral("Import")));

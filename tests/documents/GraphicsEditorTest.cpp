@@ -661,6 +661,23 @@ TEST_F(PlugInModeTest, OkWritesTheEditBackAndExitsWithZero)
     EXPECT_EQ(written.mid(48, 9), m_original.mid(48, 9));
 }
 
+TEST_F(PlugInModeTest, FailedWriteBackIsReportedAndNeverExitsWithZero)
+{
+    const QString folder = m_dir.filePath("host");
+    QDir().mkpath(folder);
+    m_block = folder + "/PSPF5678.tmp";
+    WriteBlock(m_block, 2, 2, std::vector<std::uint8_t>(12, 50));
+    ASSERT_NE(Open(m_block), nullptr);
+    // The host's folder is gone: the block cannot be written back.
+    ASSERT_TRUE(QDir(folder).removeRecursively());
+    Editor->AcceptPlugIn();
+    EXPECT_EQ(Editor->ExitCode(), -1);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_FALSE(MainForm->isVisible());
+    EXPECT_FALSE(Editor->SaveAs(Editor->ActiveDocument()));
+    EXPECT_EQ(Editor->ExitCode(), -1);
+}
+
 TEST_F(PlugInModeTest, CancelClosesWithoutQuestionAndExitsWithMinusOne)
 {
     OpenBlock();
