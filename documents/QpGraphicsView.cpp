@@ -283,8 +283,11 @@ void TQpGraphicsView::ActualSize()
 
 void TQpGraphicsView::BestFit()
 {
-    const int viewWidth = width();
-    const int viewHeight = height();
+    // The scroll bars are always shown here, so the image is fitted into what they leave free; the
+    // whole control would put a bar's width of the image under the bars.
+    const QRect client = ClientRect();
+    const int viewWidth = client.width();
+    const int viewHeight = client.height();
     const int imageWidth = m_document.Width();
     const int imageHeight = m_document.Height();
     if (viewWidth < 1 || viewHeight < 1 || imageWidth < 1 || imageHeight < 1)
@@ -299,7 +302,8 @@ void TQpGraphicsView::BestFit()
 void TQpGraphicsView::InitialZoom()
 {
     m_inInitialZoom = true;
-    if (width() >= m_document.Width() && height() >= m_document.Height())
+    const QRect client = ClientRect();
+    if (client.width() >= m_document.Width() && client.height() >= m_document.Height())
         ActualSize();
     else
         BestFit();

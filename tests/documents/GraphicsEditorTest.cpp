@@ -193,12 +193,17 @@ TEST_F(GraphicsEditorTest, ZoomStepsFromBestFitKeepTheImagePointUnderTheCentre)
     TQpGraphicsView* view = OpenInView("dragonfly_12mp.jpg");
     if (!view)
         GTEST_SKIP() << "photo missing";
-    // 4000 x 3000 into 800 x 600: both ratios are 5, so the height decides: 600 : 3000.
-    EXPECT_EQ(Zoom(view), std::make_pair(600, 3000));
+    // 4000 x 3000 into the client area (800 - b) x (600 - b) left by the bars of width b: the height
+    // decides, since 3000 / (600 - b) > 4000 / (800 - b) for every b > 0.
+    const int bar = 800 - view->ClientRect().width();
+    ASSERT_GT(bar, 0);
+    ASSERT_LT(bar, 40);
+    EXPECT_EQ(Zoom(view), std::make_pair(600 - bar, 3000));
     TQpPoint previous = view->ClientToImage(Centre(view));
-    int previousDenominator = 5;
+    int previousDenominator = 6;
 
-    const std::vector<std::pair<int, int>> steps = {{1, 4}, {1, 5}, {1, 6}, {1, 1}, {3, 2}, {1, 1}};
+    // (600 - b) : 3000 lies between 1:6 and 1:5 for 0 < b < 100.
+    const std::vector<std::pair<int, int>> steps = {{1, 5}, {1, 6}, {1, 7}, {1, 1}, {3, 2}, {1, 1}};
     const std::vector<void (TQpGraphicsEditor::*)()> commands = {
         &TQpGraphicsEditor::ZoomIn,     &TQpGraphicsEditor::ZoomOut, &TQpGraphicsEditor::ZoomOut,
         &TQpGraphicsEditor::ActualSize, &TQpGraphicsEditor::ZoomIn,  &TQpGraphicsEditor::ZoomOut};
@@ -214,7 +219,12 @@ TEST_F(GraphicsEditorTest, ZoomStepsFromBestFitKeepTheImagePointUnderTheCentre)
         previousDenominator = steps[i].second;
     }
     Editor->BestFit();
-    EXPECT_EQ(Zoom(view), std::make_pair(600, 3000));
+    EXPECT_EQ(Zoom(view), std::make_pair(600 - bar, 3000));
+    // The fitted image is no larger than the area the bars leave (where it is centred is the scroll
+    // range's business, which centres in the whole control).
+    const TQpRect shown = view->DocumentView()->ContentBounds(view->MapMode());
+    EXPECT_LE(shown.Width(), view->ClientRect().width());
+    EXPECT_LE(shown.Height(), view->ClientRect().height());
 }
 
 TEST_F(GraphicsEditorTest, ZoomStopsAtBothEnds)
