@@ -544,6 +544,56 @@ TEST_F(GraphicsEditorTest, DroppedFileOpensAndSizePanelsFollowGeometryChanges)
     EXPECT_EQ(shown.Width() * 3, shown.Height() * 2);
 }
 
+// A step that asks the editor to go on with the next one, as the cut-out steps do.
+class TRepeatingState : public TQpCommandState
+{
+public:
+    TRepeatingState(std::vector<int>& log, int id, bool repeat) : m_log(log), m_id(id), m_repeat(repeat) {}
+    void Undo() override { Step(-m_id); }
+    void Redo() override { Step(m_id); }
+
+private:
+    void Step(int entry)
+    {
+        m_log.push_back(entry);
+        if (m_repeat)
+            QpGraphicsEditor->RepeatFlag = true;
+    }
+    std::vector<int>& m_log;
+    int m_id;
+    bool m_repeat;
+};
+
+TEST_F(GraphicsEditorTest, UndoGoesOnWhileStepsAskForItWithTheToolAwayDuringEachPass)
+{
+    TQpGraphicsView* view = OpenInView("coffee.png");
+    if (!view)
+        GTEST_SKIP() << "photo missing";
+    std::vector<int> log;
+    TQpGraphicsDocument& document = view->Document();
+    document.AddCommand(std::make_unique<TRepeatingState>(log, 1, false));
+    document.AddCommand(std::make_unique<TRepeatingState>(log, 2, false));
+    document.AddCommand(std::make_unique<TRepeatingState>(log, 3, true));
+    document.AddCommand(std::make_unique<TRepeatingState>(log, 4, true));
+    Editor->SetActiveTool(Brush);
+
+    Editor->UndoCommand();
+    // 4 and 3 ask for more; 2 does not, so 1 stays.
+    EXPECT_EQ(log, (std::vector<int>{-4, -3, -2}));
+    EXPECT_EQ(document.History().Position(), 1u);
+    EXPECT_EQ(Editor->ActiveTool(), Brush);
+    // The tool was set aside for each pass and brought back: the last switch was from no tool to it.
+    EXPECT_EQ(Editor->PreviousTool(), nullptr);
+    EXPECT_TRUE(Brush->Active());
+
+    log.clear();
+    Editor->RedoCommand();
+    EXPECT_EQ(log, (std::vector<int>{2}));
+    Editor->RedoCommand();
+    EXPECT_EQ(log, (std::vector<int>{2, 3, 4}));
+    EXPECT_FALSE(Editor->CanRedo());
+}
+
 // Keeps the recorded lines; messages on.
 class TRecorder : public IQpDemoPlayer
 {
@@ -647,6 +697,10 @@ TEST_F(PlugInModeTest, BlockEntersPlugInModeWithCaptionAndButtons)
     ASSERT_NE(Editor->OkButton, nullptr);
     ASSERT_NE(Editor->CancelButton, nullptr);
     EXPECT_TRUE(Editor->OkButton->isVisible());
+    // Tools take their plug-in visibility; the hand stays.
+    EXPECT_FALSE(Brush->Visible());
+    EXPECT_TRUE(QpScrollTool->Visible());
+    EXPECT_TRUE(QpScrollTool->Button->isVisible());
     EXPECT_EQ(Editor->OkButton->text(), "OK");
     EXPECT_EQ(Editor->CancelButton->text(), "Cancel");
     // The block is no recent file.
