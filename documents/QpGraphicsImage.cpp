@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 using platform::TImageCodec;
@@ -116,6 +117,14 @@ bool TQpGraphicsImage::LoadBlock(const std::string& path)
 
 bool TQpGraphicsImage::LoadThroughCodec(const std::string& path)
 {
+    // A look at the first bytes spares reading a large file of another kind twice.
+    std::uint8_t magic[3] = {};
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        const std::size_t got = std::fread(magic, 1, sizeof magic, file);
+        std::fclose(file);
+        if (TImageCodec::DetectFormat(magic, got) != platform::TRawFormat::Jpeg)
+            return false;
+    }
     auto codec = std::make_unique<TJpegCodec>();
     auto image = std::make_unique<TQpLTBitmap>();
     const platform::TPixelAllocator allocate = [&image](int width, int height) -> TQpPixels* {

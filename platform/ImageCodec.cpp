@@ -386,16 +386,23 @@ bool DecodeWithQt(const std::uint8_t* data, std::size_t size, const TPixelAlloca
     QImage image;
     if (!reader.read(&image) || !TImageCodec::IsAcceptableSize(image.width(), image.height()))
         return false;
-    if (image.hasAlphaChannel())
-        image = image.convertToFormat(QImage::Format_ARGB32); // stored colour, not premultiplied
-    image = image.convertToFormat(QImage::Format_BGR888);
+    // 32-bit pixels are Qt's fast conversion target; their first three bytes are blue, green, red. With
+    // alpha the stored colour is kept, not the premultiplied one.
+    const QImage::Format wide = image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32;
+    if (image.format() != wide)
+        image = image.convertToFormat(wide);
     TQpPixels* out = image.isNull() ? nullptr : AllocateBgr(allocate, image.width(), image.height());
     if (!out)
         return false;
-    const std::size_t rowBytes = static_cast<std::size_t>(image.width()) * 3;
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(out->Data + static_cast<std::ptrdiff_t>(y) * out->Stride, image.constScanLine(y),
-                    rowBytes);
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* from = image.constScanLine(y);
+        std::uint8_t* to = out->Data + static_cast<std::ptrdiff_t>(y) * out->Stride;
+        for (int x = 0; x < image.width(); ++x, from += 4, to += 3) {
+            to[0] = from[0];
+            to[1] = from[1];
+            to[2] = from[2];
+        }
+    }
     info.Width = image.width();
     info.Height = image.height();
     info.Format = FormatOfQtName(format);
