@@ -241,6 +241,14 @@ TEST_F(GraphicsEditorTest, ZoomStopsAtBothEnds)
     // Extents below 1 are refused.
     view->SetZoom(0, 5);
     EXPECT_EQ(Zoom(view), std::make_pair(1, 16));
+    // A view with no client area (smaller than its bars) keeps its zoom instead of fitting to nothing.
+    view->setFixedSize(10, 10);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(view->ClientRect().isEmpty());
+    Editor->BestFit();
+    view->InitialZoom();
+    EXPECT_EQ(Zoom(view), std::make_pair(1, 16));
+    Move(view, QPoint(0, 0));
 }
 
 TEST_F(GraphicsEditorTest, SmallImageAtActualSizeIsCentredAndStatusShowsPointAndColour)
