@@ -36,7 +36,7 @@ void TQpGraphicsTool::Connect()
     }
 }
 
-void TQpGraphicsTool::CreateToolButton(const QString& demoName, TQpFrame* frame)
+void TQpGraphicsTool::CreateToolButton(const QString& demoName, std::unique_ptr<TQpFrame> frame)
 {
     m_demoName = demoName;
     if (!MainForm)
@@ -51,9 +51,10 @@ void TQpGraphicsTool::CreateToolButton(const QString& demoName, TQpFrame* frame)
     Button->setCheckable(true);
     Button->setToolTip(demoName);
     if (frame && QpToolPanelModule) {
-        OptionFrame = frame;
-        QpToolPanelModule->AddOptionFrame(frame);
-        frame->hide();
+        // The tool panel's frame host owns it from here on.
+        OptionFrame = frame.release();
+        QpToolPanelModule->AddOptionFrame(OptionFrame);
+        OptionFrame->hide();
     }
 }
 

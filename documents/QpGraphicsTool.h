@@ -98,8 +98,9 @@ public:
 
 protected:
     // Creates the button (caption and hint the demo name, image from the tool image of that name)
-    // and adopts `frame` as the option frame inside the tool panel.
-    void CreateToolButton(const QString& demoName, TQpFrame* frame);
+    // and puts `frame` into the tool panel as the option frame; without a tool panel the button goes
+    // onto the Standard toolbar and the frame is dropped.
+    void CreateToolButton(const QString& demoName, std::unique_ptr<TQpFrame> frame);
     void SetDemoName(const QString& name) { m_demoName = name; }
     void SetToolControlClass(TToolControlClass factory) { m_toolControlClass = std::move(factory); }
     void SetVisibleInPlugInMode(bool value) { m_visibleInPlugInMode = value; }

@@ -7,12 +7,15 @@
 #include "documents/QpGraphicsToolControl.h"
 #include "documents/QpGraphicsView.h"
 #include "documents/QpScrollTool.h"
+#include "framework/FlowToolBar.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
+#include "framework/ToolPanelModule.h"
 #include "platform/MessageBox.h"
 #include "support/QtApplication.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QKeyEvent>
@@ -600,6 +603,60 @@ TEST_F(GraphicsEditorTest, UndoGoesOnWhileStepsAskForItWithTheToolAwayDuringEach
     Editor->RedoCommand();
     EXPECT_EQ(log, (std::vector<int>{2, 3, 4}));
     EXPECT_FALSE(Editor->CanRedo());
+}
+
+// A tool with a button and an option frame holding one check box.
+class TPanelTool : public TQpGraphicsTool
+{
+public:
+    TPanelTool()
+    {
+        auto frame = std::make_unique<TQpFrame>();
+        Option = new QCheckBox(QStringLiteral("Option"), frame.get());
+        frame->Connect();
+        CreateToolButton(QStringLiteral("Panel"), std::move(frame));
+    }
+    QCheckBox* Option = nullptr;
+};
+
+TEST_F(GraphicsEditorTest, ToolButtonAndOptionFrameFollowTheActiveToolAndTheLock)
+{
+    TQpToolPanelModule* panel = nullptr;
+    m_application->CreateModule(panel);
+    TPanelTool* tool = nullptr;
+    m_application->CreateModule(tool);
+    ASSERT_NE(tool->Button, nullptr);
+    ASSERT_NE(tool->OptionFrame, nullptr);
+    EXPECT_TRUE(panel->Toolbar->actions().contains(tool->Button));
+    EXPECT_EQ(tool->Button->text(), "Panel");
+
+    // No document: nothing can be activated.
+    tool->UpdateControls();
+    EXPECT_FALSE(tool->Button->isEnabled());
+    EXPECT_FALSE(tool->Option->isEnabled());
+    if (!Open(Photo("coffee.png")))
+        GTEST_SKIP() << "photo missing";
+    tool->UpdateControls();
+    EXPECT_TRUE(tool->Button->isEnabled());
+    EXPECT_FALSE(tool->Button->isChecked());
+    EXPECT_FALSE(tool->Option->isEnabled()) << "options only for the active tool";
+
+    tool->Button->trigger();
+    tool->UpdateControls();
+    EXPECT_EQ(Editor->ActiveTool(), tool);
+    EXPECT_TRUE(tool->Button->isChecked());
+    EXPECT_TRUE(tool->Option->isEnabled());
+    EXPECT_TRUE(tool->OptionFrame->isVisibleTo(panel->FrameHost()));
+
+    Editor->SetActiveTool(Brush);
+    Editor->LockTool();
+    tool->UpdateControls();
+    EXPECT_FALSE(tool->Button->isEnabled());
+    EXPECT_FALSE(tool->OptionFrame->isVisibleTo(panel->FrameHost()));
+    Editor->UnlockTool();
+
+    tool->SetToolVisible(false);
+    EXPECT_FALSE(tool->Button->isVisible());
 }
 
 // Keeps the recorded lines; messages on.
