@@ -18,10 +18,12 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolBar>
@@ -657,6 +659,30 @@ TEST_F(GraphicsEditorTest, ToolButtonAndOptionFrameFollowTheActiveToolAndTheLock
 
     tool->SetToolVisible(false);
     EXPECT_FALSE(tool->Button->isVisible());
+}
+
+TEST_F(GraphicsEditorTest, MinimumViewSizeGrowsTheWindowByTheMissingPixels)
+{
+    if (!Open(Photo("coffee.png")))
+        GTEST_SKIP() << "photo missing";
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    MainForm->setGeometry(area.x(), area.y(), area.width() - 150, area.height() - 120);
+    QCoreApplication::processEvents();
+    TQpGraphicsView* view = Editor->ActiveView();
+    const QSize window = MainForm->geometry().size();
+    const QSize before = view->size();
+    ASSERT_LT(window.width(), area.width());
+    // 60 pixels wider and 40 higher than now: the window grows by just that and stays in the work area.
+    const auto number = [](double value) { return TQpDemoArgument{QString::number(value), true, value}; };
+    bool handled = false;
+    Editor->DemoCommand(nullptr, QStringLiteral("SETMINVIEWSIZE"), handled, nullptr,
+                        {number(before.width() + 60), number(before.height() + 40)});
+    EXPECT_TRUE(handled);
+    EXPECT_EQ(MainForm->geometry().size(), window + QSize(60, 40));
+    EXPECT_EQ(MainForm->geometry().topLeft(), area.topLeft());
+    // Asking for less than there is changes nothing.
+    Editor->SetMinViewSize(10, 10);
+    EXPECT_EQ(MainForm->geometry().size(), window + QSize(60, 40));
 }
 
 // Keeps the recorded lines; messages on.
