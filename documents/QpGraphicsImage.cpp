@@ -50,6 +50,20 @@ const char* MimeType(std::int32_t format)
     }
 }
 
+bool SameItems(const TQpCustomProperties& a, const TQpCustomProperties& b)
+{
+    if (a.Count() != b.Count())
+        return false;
+    for (int i = 0; i < a.Count(); ++i) {
+        const TQpPropertyItem& x = *a.Items(i);
+        const TQpPropertyItem& y = *b.Items(i);
+        if (x.Id != y.Id || x.Type != y.Type || x.Size != y.Size ||
+            (x.Size > 0 && std::memcmp(x.Data(), y.Data(), x.Size) != 0))
+            return false;
+    }
+    return true;
+}
+
 std::int32_t FormatOfRaw(platform::TRawFormat raw)
 {
     switch (raw) {
@@ -85,6 +99,7 @@ bool TQpGraphicsImage::LoadImageFile(const std::string& path, std::int32_t& form
         return false;
     }
     ClearCropRect();
+    m_fileMetadata.Assign(m_metadata);
     ApplyOrientation();
     ResetUndoBase();
     CurrentPixelsReplaced();
@@ -495,6 +510,8 @@ bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t forma
     if (items.IndexOf(platform::kTagPixelYDimension) >= 0)
         TImageMetadata::SetShortOrLong(items, platform::kTagPixelYDimension,
                                        static_cast<std::uint32_t>(region.Height()));
+    if (codec && codec->LastSaveCopied() && SameItems(items, m_fileMetadata))
+        return true; // the file's bytes already carry exactly these items
     // The pixels are complete without it; metadata exiv2 cannot place is not worth losing the picture.
     TImageMetadata::WriteFile(path, items);
     return true;

@@ -106,6 +106,8 @@ private:
     std::unique_ptr<TQpLTBitmap> m_original;
     TQpPixelBuffer m_undoBase;
     TQpGraphicsDocumentProperties m_metadata;
+    // The items as the file held them, to know when a copied file needs no new metadata.
+    TQpCustomProperties m_fileMetadata;
     TQpRect m_cropRect;
     std::unique_ptr<platform::TJpegCodec> m_codec;
 };

@@ -684,8 +684,11 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
         return true;
     };
     const TQpRect whole{0, 0, m_width, m_height};
-    if (aligned && m_pristine && region == whole && sameRows(0, 0, m_width, m_height))
-        return WriteBytes(path, m_bytes.data(), m_bytes.size());
+    m_lastSaveCopied = false;
+    if (aligned && m_pristine && region == whole && sameRows(0, 0, m_width, m_height)) {
+        m_lastSaveCopied = WriteBytes(path, m_bytes.data(), m_bytes.size());
+        return m_lastSaveCopied;
+    }
     const bool keep = aligned && EnsureCoefficients();
 
     const int unitsWide = CeilDiv(region.Width(), BlockWidth());

@@ -81,6 +81,8 @@ public:
     const std::int16_t* Block(int component, int blockX, int blockY) const;
     // Whether the coefficients have been read from the bytes yet.
     bool CoefficientsRead() const { return m_coefficientsRead; }
+    // Whether the last Save wrote the held bytes as they were.
+    bool LastSaveCopied() const { return m_lastSaveCopied; }
     const std::uint16_t* QuantTable(int component) const
     {
         return m_quant[m_components[component].QuantSlot].data();
@@ -142,6 +144,7 @@ private:
     bool m_inStep = false;
     bool m_pristine = false; // m_bytes hold the coefficients exactly
     bool m_coefficientsRead = false;
+    bool m_lastSaveCopied = false;
     int m_width = 0;
     int m_height = 0;
     int m_maxH = 1;

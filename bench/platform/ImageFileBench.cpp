@@ -217,6 +217,27 @@ void QtOpen(benchmark::State& state, const std::string& path)
     }
 }
 
+void QtSave(benchmark::State& state, const std::string& path, const char* name)
+{
+    if (!Ready(state))
+        return;
+    const QImage image(QString::fromStdString(path));
+    const QString target = Files().Dir.filePath(name);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(image.save(target));
+}
+
+void BM_QtSavePng(benchmark::State& state)
+{
+    QtSave(state, Files().Png, "qt.png");
+}
+void BM_QtSaveTiff(benchmark::State& state)
+{
+    QtSave(state, Files().Tiff, "qt.tif");
+}
+BENCHMARK(BM_QtSavePng)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_QtSaveTiff)->Unit(benchmark::kMillisecond)->Iterations(2);
+
 void BM_DocumentOpenPng(benchmark::State& state)
 {
     Open(state, Files().Png);
