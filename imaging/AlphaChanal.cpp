@@ -226,3 +226,22 @@ bool TAlphaChanal::LoadFromFile(const std::string& path)
     }
     return LoadFromText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
 }
+
+bool TAlphaChanal::SaveCompressed(const std::string& path)
+{
+    const auto packed = CompressBytes(SaveToText());
+    return packed && WriteFileReplacing(path, packed->data(), packed->size());
+}
+
+bool TAlphaChanal::LoadCompressed(const std::string& path)
+{
+    // Compressed alpha files are far smaller than this; anything larger is not one of ours.
+    constexpr std::size_t kMaxCompressedSize = std::size_t(256) << 20;
+    const auto packed = ReadWholeFile(path, kMaxCompressedSize);
+    const auto text = packed ? DecompressBytes(*packed) : std::nullopt;
+    if (!text) {
+        SetSize(0, 0);
+        return false;
+    }
+    return LoadFromText(*text);
+}

@@ -39,6 +39,10 @@ public:
     // The text form in a plain file; the file is replaced only once the new one is complete.
     bool SaveToFile(const std::string& path);
     bool LoadFromFile(const std::string& path);
+    // The text form as one zlib stream at level 9: the ".alp" file of a stored object.
+    bool SaveCompressed(const std::string& path);
+    // False for a missing file, a damaged stream or text LoadFromText refuses.
+    bool LoadCompressed(const std::string& path);
 
 private:
     std::size_t Index(int x, int y) const { return std::size_t(x) * std::size_t(m_height) + std::size_t(y); }

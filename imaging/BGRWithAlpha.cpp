@@ -13,8 +13,6 @@
 
 namespace {
 
-// Compressed alpha files are far smaller than this; anything larger is not one of ours.
-constexpr std::size_t kMaxCompressedSize = std::size_t(256) << 20;
 constexpr std::size_t kMaxPngFileSize = std::size_t(1) << 30;
 
 struct TFilter
@@ -119,9 +117,8 @@ void TBGRWithAlpha::Load(const std::filesystem::path& folder, const std::string&
 bool TBGRWithAlpha::LoadCutout(const std::filesystem::path& folder, const std::string& name)
 {
     try {
-        const auto packed = ReadWholeFile(folder / (name + ".alp"), kMaxCompressedSize);
-        const auto text = packed ? DecompressBytes(*packed) : std::nullopt;
-        if (!text || !m_alpha->LoadFromText(*text) || m_alpha->Width() < 1 || m_alpha->Height() < 1) {
+        if (!m_alpha->LoadCompressed((folder / (name + ".alp")).string()) || m_alpha->Width() < 1 ||
+            m_alpha->Height() < 1) {
             MakeEmpty();
             return false;
         }
@@ -260,12 +257,18 @@ std::uint32_t TBGRWithAlpha::Sample(double x, double y, int quality, std::uint32
         }
         return background;
     }
+    if (!std::isfinite(x) || !std::isfinite(y)) {
+        return background;
+    }
     const TFilter& filter = kFilters[std::min(quality, 6)];
-    // Clipped in double first so that far-away points cannot overflow the integer bounds.
-    const int left = int(std::max(0.0, std::floor(x - filter.Radius)));
-    const int right = int(std::min(double(m_width - 1), std::ceil(x + filter.Radius)));
-    const int top = int(std::max(0.0, std::floor(y - filter.Radius)));
-    const int bottom = int(std::min(double(m_height - 1), std::ceil(y + filter.Radius)));
+    // Clamped in double first so that far-away points cannot overflow the integer bounds.
+    const auto bound = [](double v, int low, int high) {
+        return int(std::clamp(v, double(low), double(high)));
+    };
+    const int left = bound(std::floor(x - filter.Radius), 0, m_width);
+    const int right = bound(std::ceil(x + filter.Radius), -1, m_width - 1);
+    const int top = bound(std::floor(y - filter.Radius), 0, m_height);
+    const int bottom = bound(std::ceil(y + filter.Radius), -1, m_height - 1);
     float sum[3] = {0.0f, 0.0f, 0.0f};
     float alphaSum = 0.0f;
     float weightSum = 0.0f;

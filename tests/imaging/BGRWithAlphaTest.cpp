@@ -250,3 +250,40 @@ TEST_F(BGRWithAlphaTest, FilteredSampleBlendsByAverageAlpha)
         EXPECT_EQ(uniform.Sample(4.3, 3.8, q, 0xFFFFFF), 0x405060u) << q;
     }
 }
+
+TEST_F(BGRWithAlphaTest, StoredCutoutReadsBackAsItsSmoothedMatteWithinTheMargins)
+{
+    // A 6 x 4 object whose left half is opaque, smoothed once as a stored object is.
+    TAlphaChanal matte;
+    ASSERT_TRUE(matte.SetSize(6, 4));
+    for (int x = 0; x < 3; ++x) {
+        for (int y = 0; y < 4; ++y) {
+            matte.SetValue(x, y, 255);
+        }
+    }
+    matte.Smooth();
+    ASSERT_TRUE(matte.SaveCompressed((m_dir / "000001.alp").string()));
+    // Centre (2.5, 1.5); the farthest non-zero pixels are column 3 at 0.5 and (0, 0) at 2.92: margins
+    // -floor(2.5 - 2.92) = 1 and -floor(1.5 - 2.92) = 2.
+    EXPECT_EQ(matte.MarginX(), 1);
+    EXPECT_EQ(matte.MarginY(), 2);
+    const auto packed = ReadWholeFile(m_dir / "000001.alp").value();
+    const std::string text = DecompressBytes(packed).value();
+    EXPECT_EQ(text.substr(0, 15), "2\r\n1\r\n2\r\n6\r\n4\r\n");
+    WriteJpeg("000001", 6, 4, QColor(0, 0, 255));
+
+    TBGRWithAlpha object;
+    object.Load(m_dir, "000001", 1);
+    ASSERT_EQ(object.GetBounds(), (TQpRect{0, 0, 8, 8}));
+    for (int x = 0; x < 8; ++x) {
+        for (int y = 0; y < 8; ++y) {
+            const bool inside = x >= 1 && x < 7 && y >= 2 && y < 6;
+            ASSERT_EQ(object.Pixel(x, y).first, inside ? matte.Value(x - 1, y - 2) : 0) << x << "," << y;
+        }
+    }
+    // Matte (1, 1) keeps 255, (2, 1) beside the transparent half gets 4 x 255 / 5, (3, 1) 255 / 5.
+    EXPECT_EQ(object.Pixel(2, 3).first, 255);
+    EXPECT_EQ(object.Pixel(3, 3).first, 204);
+    EXPECT_EQ(object.Pixel(4, 3).first, 51);
+    ExpectNear(object.Pixel(6, 5).second, 0, 0, 255);
+}
