@@ -3,6 +3,7 @@
 #include "bridge/TransferBlock.h"
 #include "platform/ImageCodec.h"
 #include "platform/ImageMetadata.h"
+#include "platform/JpegCodec.h"
 #include "platform/TestImages.h"
 
 #include <QFile>
@@ -179,6 +180,39 @@ TEST_F(GraphicsImageTest, UntouchedCodecJpegIsWrittenBackUnchanged)
     ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
     ASSERT_TRUE(m_image.SaveImageFile(Path("out.jpg"), kJpegFormat, 80));
     EXPECT_EQ(ReadFile(Path("in.jpg")), ReadFile(Path("out.jpg")));
+}
+
+TEST_F(GraphicsImageTest, BrushEditOnATurnedJpegReencodesOnlyTheTouchedUnits)
+{
+    TQpPixelBuffer pixels;
+    FillPattern(pixels, 64, 48);
+    WriteFile(Path("in.jpg"), EncodeJpeg(pixels, TJSAMP_420));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
+    ASSERT_TRUE(m_image.RotateRight());
+    ASSERT_TRUE(m_image.SaveImageFile(Path("turned.jpg"), kJpegFormat, 80));
+    // A dab inside the 16 x 16 unit (1, 2) of the turned image.
+    for (int y = 36; y < 42; ++y)
+        for (int x = 20; x < 26; ++x)
+            std::fill_n(m_image.CurrentPixels()->PixelPtr(x, y), 3, std::uint8_t{0});
+    ASSERT_TRUE(m_image.SaveImageFile(Path("edited.jpg"), kJpegFormat, 80));
+    TJpegCodec turned, edited;
+    TQpPixelBuffer turnedPixels, editedPixels;
+    ASSERT_TRUE(turned.Load(Path("turned.jpg"), turnedPixels));
+    ASSERT_TRUE(edited.Load(Path("edited.jpg"), editedPixels));
+    for (int c = 0; c < 3; ++c) {
+        const int perUnit = c == 0 ? 2 : 1;
+        for (int by = 0; by < edited.BlocksHigh(c); ++by)
+            for (int bx = 0; bx < edited.BlocksWide(c); ++bx) {
+                const bool same = std::equal(edited.Block(c, bx, by), edited.Block(c, bx, by) + 64,
+                                             turned.Block(c, bx, by));
+                const bool touched = bx / perUnit == 1 && by / perUnit == 2;
+                if (!touched) {
+                    EXPECT_TRUE(same) << c << ": " << bx << "," << by;
+                }
+            }
+    }
+    EXPECT_LT(editedPixels.PixelPtr(22, 38)[1], 40);
 }
 
 TEST_F(GraphicsImageTest, FailingSavesLeaveTheOldFile)
