@@ -26,7 +26,8 @@ bool IsItemName(std::string_view name);
 // empty when every number is taken.
 std::string NewItemName(const std::filesystem::path& folder);
 // NewItemName, reserved by creating its ".tmb" exclusively so that a second program storing at the
-// same time takes another number. The empty ".tmb" reads as an invalid thumbnail until written.
+// same time takes another number. The empty ".tmb" reads as an invalid thumbnail until written; a
+// caller whose store fails removes it with DeleteItemFiles.
 std::string ReserveNewItemName(const std::filesystem::path& folder);
 // The item names of the folder (".tmb" matched without regard to case), sorted.
 std::vector<std::string> ItemNames(const std::filesystem::path& folder);
