@@ -3,6 +3,8 @@
 
 #include "imaging/Resampler.h"
 
+#include "CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -14,27 +16,9 @@
 
 namespace {
 
-struct TRun
-{
-    int exitCode = -1;
-    QString errors;
-};
-
-TRun RunCli(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(VELMORA_CLI, arguments);
-    TRun run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
 QString Photo(const char* name)
 {
-    return QString(VELMORA_TESTDATA_DIR) + "/photos/" + name;
+    return TestPhoto(name);
 }
 
 QImage Read(const QString& path)
@@ -78,7 +62,7 @@ TEST_F(CliGeometry, QuarterTurnsMirrorAndFlipMapEveryPixel)
     };
     for (const TCase& test : cases) {
         const QString out = Out("turned.png");
-        const TRun run = RunCli({test.command, Photo("coffee.png"), out});
+        const TCliRun run = RunCli({test.command, Photo("coffee.png"), out});
         ASSERT_EQ(run.exitCode, 0) << test.command << ": " << run.errors.toStdString();
         const QImage result = Read(out);
         ASSERT_EQ(result.size(), test.size) << test.command;
@@ -91,7 +75,7 @@ TEST_F(CliGeometry, QuarterTurnsMirrorAndFlipMapEveryPixel)
 
 TEST_F(CliGeometry, CropKeepsTheRectangleAndClipsItToTheImage)
 {
-    const TRun run = RunCli({"crop", Photo("coffee.png"), Out("crop.bmp"), "--rect", "550,-10,700,30"});
+    const TCliRun run = RunCli({"crop", Photo("coffee.png"), Out("crop.bmp"), "--rect", "550,-10,700,30"});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     const QImage result = Read(Out("crop.bmp"));
     ASSERT_EQ(result.size(), QSize(50, 30));
@@ -104,7 +88,7 @@ TEST_F(CliGeometry, ResizeGivesTheIntegerLanczosResultOfTheDecodedPhoto)
 {
     // The program's output must be exactly the library's filter applied to the decoded photograph.
     const QString photo = Photo("nuthatch_3mp.jpg");
-    const TRun run = RunCli({"resize", photo, Out("half.png"), "--width", "1024", "--height", "768"});
+    const TCliRun run = RunCli({"resize", photo, Out("half.png"), "--width", "1024", "--height", "768"});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     const QImage result = Read(Out("half.png"));
     ASSERT_EQ(result.size(), QSize(1024, 768));
@@ -124,7 +108,7 @@ TEST_F(CliGeometry, DraftResizePointSamples)
 {
     // 600 -> 200 wide, 400 -> 100 high: destination x takes column floor(-0.5 + (x + 0.5) * 3) = 3x + 1,
     // destination y takes row floor(-0.5 + (y + 0.5) * 4) = 4y + 1.
-    const TRun run = RunCli(
+    const TCliRun run = RunCli(
         {"resize", Photo("coffee.png"), Out("draft.png"), "--width", "200", "--height", "100", "--draft"});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     const QImage result = Read(Out("draft.png"));
@@ -164,7 +148,7 @@ TEST_F(CliGeometry, BadArgumentsAndUnreadableFilesFailWithAMessage)
         {{"no-such-command"}, "unknown command"},
     };
     for (const TCase& test : cases) {
-        const TRun run = RunCli(test.arguments);
+        const TCliRun run = RunCli(test.arguments);
         EXPECT_NE(run.exitCode, 0) << test.arguments.join(' ').toStdString();
         EXPECT_NE(run.exitCode, -1) << "crashed: " << test.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.errors.contains(test.message))
@@ -175,7 +159,7 @@ TEST_F(CliGeometry, BadArgumentsAndUnreadableFilesFailWithAMessage)
 
 TEST_F(CliGeometry, UnwritableOutputsAndNonImageInputsAreReported)
 {
-    const TRun bad = RunCli({"flip", Photo("coffee.png"), m_dir.filePath("no/such/folder/x.png")});
+    const TCliRun bad = RunCli({"flip", Photo("coffee.png"), m_dir.filePath("no/such/folder/x.png")});
     EXPECT_NE(bad.exitCode, 0);
     EXPECT_TRUE(bad.errors.contains("cannot write")) << bad.errors.toStdString();
 
@@ -183,7 +167,7 @@ TEST_F(CliGeometry, UnwritableOutputsAndNonImageInputsAreReported)
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));
     text.write("not an image at all");
     text.close();
-    const TRun garbage = RunCli({"flip", Out("notes.png"), Out("y.png")});
+    const TCliRun garbage = RunCli({"flip", Out("notes.png"), Out("y.png")});
     EXPECT_NE(garbage.exitCode, 0);
     EXPECT_TRUE(garbage.errors.contains("cannot read")) << garbage.errors.toStdString();
 }

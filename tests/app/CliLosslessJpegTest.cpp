@@ -6,6 +6,8 @@
 #include "platform/ImageMetadata.h"
 #include "platform/JpegCodec.h"
 
+#include "CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -17,18 +19,14 @@ using namespace platform;
 
 namespace {
 
-int RunCli(const QStringList& arguments)
+int RunCliExit(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(VELMORA_CLI, arguments);
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return -1;
-    return process.exitCode();
+    return RunCli(arguments).exitCode;
 }
 
 QString Photo(const char* name)
 {
-    return QString(VELMORA_TESTDATA_DIR) + "/photos/" + name;
+    return TestPhoto(name);
 }
 
 int MaxDifference(const TQpPixels& a, const TQpPixels& b)
@@ -74,7 +72,7 @@ TEST_F(CliLosslessJpeg, RotateRightOfAPhotoMovesEveryCoefficient)
     const QString photo = Photo("nuthatch_3mp.jpg"); // 2048 x 1536, a multiple of its 16 x 8 blocks
     if (!QFileInfo::exists(photo))
         GTEST_SKIP() << "test photographs not found in " << VELMORA_TESTDATA_DIR;
-    ASSERT_EQ(0, RunCli({"rotate-right", photo, m_dir.filePath("turned.jpg")}));
+    ASSERT_EQ(0, RunCliExit({"rotate-right", photo, m_dir.filePath("turned.jpg")}));
     TJpegCodec in, out;
     TQpPixelBuffer inPixels, outPixels;
     ASSERT_TRUE(in.Load(photo.toStdString(), inPixels));
@@ -122,7 +120,7 @@ TEST_F(CliLosslessJpeg, TurnedJpegKeepsItsMetadataAndGetsNewDimensions)
     items.SetItem(kTagPixelYDimension, kTypeLong, 4, height);
     ASSERT_TRUE(TImageMetadata::WriteFile(Out("in.jpg"), items));
 
-    ASSERT_EQ(0, RunCli({"rotate-right", m_dir.filePath("in.jpg"), m_dir.filePath("out.jpg")}));
+    ASSERT_EQ(0, RunCliExit({"rotate-right", m_dir.filePath("in.jpg"), m_dir.filePath("out.jpg")}));
     TJpegCodec in, out;
     TQpPixelBuffer inPixels, outPixels;
     ASSERT_TRUE(in.Load(Out("in.jpg"), inPixels));
@@ -136,9 +134,9 @@ TEST_F(CliLosslessJpeg, TurnedJpegKeepsItsMetadataAndGetsNewDimensions)
 
     // Two more turns and a mirror in the DCT domain bring back the input's coefficients mirrored; four
     // turns bring back every coefficient as it was.
-    ASSERT_EQ(0, RunCli({"rotate-right", m_dir.filePath("out.jpg"), m_dir.filePath("out2.jpg")}));
-    ASSERT_EQ(0, RunCli({"rotate-right", m_dir.filePath("out2.jpg"), m_dir.filePath("out3.jpg")}));
-    ASSERT_EQ(0, RunCli({"rotate-right", m_dir.filePath("out3.jpg"), m_dir.filePath("out4.jpg")}));
+    ASSERT_EQ(0, RunCliExit({"rotate-right", m_dir.filePath("out.jpg"), m_dir.filePath("out2.jpg")}));
+    ASSERT_EQ(0, RunCliExit({"rotate-right", m_dir.filePath("out2.jpg"), m_dir.filePath("out3.jpg")}));
+    ASSERT_EQ(0, RunCliExit({"rotate-right", m_dir.filePath("out3.jpg"), m_dir.filePath("out4.jpg")}));
     TJpegCodec full;
     TQpPixelBuffer fullPixels;
     ASSERT_TRUE(full.Load(Out("out4.jpg"), fullPixels));

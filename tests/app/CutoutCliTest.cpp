@@ -1,6 +1,8 @@
 // velmora-cli cutout, run as a separate program: exact labels, cut-out and effect on a small photo whose
 // answer follows from the rules, the quality of a real case against its known answer, and clear refusals.
 
+#include "CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -10,22 +12,9 @@
 
 namespace {
 
-struct TCliRun
-{
-    int exitCode = -1;
-    QString errors;
-};
-
 TCliRun RunCutout(const QStringList& arguments)
 {
-    QProcess process;
-    process.start(VELMORA_CLI, QStringList{"cutout"} + arguments);
-    TCliRun run;
-    if (!process.waitForFinished(300000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+    return RunCli(QStringList{"cutout"} + arguments);
 }
 
 QString CaseFile(const char* caseName, const char* file)

@@ -1,6 +1,8 @@
 // velmora-cli inpaint run as a separate program on a real photograph: a plain copy checked pixel by pixel,
 // a repair of a drawn scribble measured against the clean photo, and the refusals of bad arguments.
 
+#include "CliRun.h"
+
 #include <gtest/gtest.h>
 
 #include <QFileInfo>
@@ -11,24 +13,9 @@
 
 namespace {
 
-struct TInpaintRun
+TCliRun RunInpaint(const QStringList& arguments)
 {
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-TInpaintRun RunInpaint(const QStringList& arguments)
-{
-    QProcess process;
-    process.start(VELMORA_CLI, QStringList{"inpaint"} + arguments);
-    TInpaintRun run;
-    if (!process.waitForFinished(120000))
-        return run;
-    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.output = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.errors = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
+    return RunCli(QStringList{"inpaint"} + arguments);
 }
 
 // The footprint: a disc of radius 14 around (285, 150), in the smooth crema of the cup.
@@ -107,8 +94,8 @@ protected:
 TEST_F(InpaintCli, PlainCopyReplacesExactlyTheInteriorFromTheTurnedSource)
 {
     const QString photo = QString(VELMORA_TESTDATA_DIR) + "/photos/coffee.png";
-    const TInpaintRun run = RunInpaint({photo, Path("mask.png"), Path("copy.png"), "--source", "240,136",
-                                        "--orientation", "2", "--mode", "0"});
+    const TCliRun run = RunInpaint({photo, Path("mask.png"), Path("copy.png"), "--source", "240,136",
+                                    "--orientation", "2", "--mode", "0"});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
     // The footprint's bounding square is (271, 136)-(300, 165), 29 pixels across.
     EXPECT_EQ(run.output.trimmed().toStdString(), "target 271,136,300,165 orientation 2");
@@ -146,7 +133,7 @@ TEST_F(InpaintCli, RepairsAScribbleFromACleanPatchNearby)
         }
     }
     ASSERT_TRUE(defective.save(Path("defective.png")));
-    const TInpaintRun run =
+    const TCliRun run =
         RunInpaint({Path("defective.png"), Path("mask.png"), Path("repaired.png"), "--source", "240,136",
                     "--orientation", "auto", "--mode", "2", "--blend", "--long-defect"});
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
@@ -190,7 +177,7 @@ TEST_F(InpaintCli, RefusesBadArgumentsWithAClearMessage)
         {{photo, mask, out, "--source", "-29,10"}, "lies outside"},
     };
     for (const auto& c : cases) {
-        const TInpaintRun run = RunInpaint(c.arguments);
+        const TCliRun run = RunInpaint(c.arguments);
         EXPECT_NE(run.exitCode, 0) << c.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.errors.contains(c.message))
             << "expected \"" << c.message << "\" in: " << run.errors.toStdString();
