@@ -437,43 +437,37 @@ void TQpGraphicsEditor::PreviousImage()
         OpenFolderImage(m_folderImageIndex - 1);
 }
 
-void TQpGraphicsEditor::RecordZoom(const QString& name, const QString& message)
+void TQpGraphicsEditor::ZoomCommand(const QString& name, const QString& message,
+                                    void (TQpGraphicsView::*zoom)())
 {
-    IQpDemoPlayer* recorder = DemoRecorder();
-    if (!recorder)
-        return;
-    recorder->RecordMoveTo(name);
-    if (recorder->ShowMessages())
-        recorder->RecordLine(QStringLiteral("Message \"%1\"").arg(message));
-    recorder->RecordLine(name);
+    if (IQpDemoPlayer* recorder = DemoRecorder()) {
+        recorder->RecordMoveTo(name);
+        if (recorder->ShowMessages())
+            recorder->RecordLine(QStringLiteral("Message \"%1\"").arg(message));
+        recorder->RecordLine(name);
+    }
+    if (TQpGraphicsView* view = ActiveView())
+        (view->*zoom)();
 }
 
 void TQpGraphicsEditor::ZoomIn()
 {
-    RecordZoom(QStringLiteral("ZoomIn"), QStringLiteral("Zoom In"));
-    if (TQpGraphicsView* view = ActiveView())
-        view->ZoomIn();
+    ZoomCommand(QStringLiteral("ZoomIn"), QStringLiteral("Zoom In"), &TQpGraphicsView::ZoomIn);
 }
 
 void TQpGraphicsEditor::ZoomOut()
 {
-    RecordZoom(QStringLiteral("ZoomOut"), QStringLiteral("Zoom Out"));
-    if (TQpGraphicsView* view = ActiveView())
-        view->ZoomOut();
+    ZoomCommand(QStringLiteral("ZoomOut"), QStringLiteral("Zoom Out"), &TQpGraphicsView::ZoomOut);
 }
 
 void TQpGraphicsEditor::ActualSize()
 {
-    RecordZoom(QStringLiteral("ActualSize"), QStringLiteral("Actual Size"));
-    if (TQpGraphicsView* view = ActiveView())
-        view->ActualSize();
+    ZoomCommand(QStringLiteral("ActualSize"), QStringLiteral("Actual Size"), &TQpGraphicsView::ActualSize);
 }
 
 void TQpGraphicsEditor::BestFit()
 {
-    RecordZoom(QStringLiteral("BestFit"), QStringLiteral("Best Fit"));
-    if (TQpGraphicsView* view = ActiveView())
-        view->BestFit();
+    ZoomCommand(QStringLiteral("BestFit"), QStringLiteral("Best Fit"), &TQpGraphicsView::BestFit);
 }
 
 void TQpGraphicsEditor::AcceptPlugIn()

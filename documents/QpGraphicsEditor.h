@@ -113,7 +113,8 @@ public:
     static std::vector<TQpGraphicsTool*> Tools();
 
 private:
-    void RecordZoom(const QString& name, const QString& message);
+    // Records the command while a demo is recorded, then zooms the active view.
+    void ZoomCommand(const QString& name, const QString& message, void (TQpGraphicsView::*zoom)());
     bool OpenFolderImage(int index);
     QLabel* AddStatusPanel(const QString& caption, int width, bool framed, bool valuePanel);
 
