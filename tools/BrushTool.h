@@ -9,6 +9,7 @@
 #include "imaging/QpPixels.h"
 
 #include <cstdint>
+#include <memory>
 
 class QSlider;
 class TQpDrawToolControl;
@@ -49,7 +50,8 @@ public:
     // Ignored when equal to the opacity or outside 0..255.
     virtual void SetOpacity(int value);
     // Starts the document edit on the control's view; a concrete tool may refuse with false.
-    virtual bool BeginStroke(TQpDrawToolControl* control, Qt::MouseButton button, Qt::KeyboardModifiers shift);
+    virtual bool BeginStroke(TQpDrawToolControl* control, Qt::MouseButton button,
+                             Qt::KeyboardModifiers shift);
     // Applies the tool to `rect` clipped to the image, and marks the clipped part dirty.
     virtual void ApplyAt(const TQpRect& rect);
     // The concrete tool's work inside the image.
@@ -144,6 +146,7 @@ class TQpDrawToolControl : public TQpGraphicsToolControl
 {
 public:
     TQpDrawToolControl(TQpGraphicsTool& tool, TQpGraphicsView& view);
+    ~TQpDrawToolControl() override;
 
     TQpDrawTool* DrawTool() const;
     bool Drawing() const { return m_drawing; }
@@ -157,8 +160,17 @@ public:
     // Repaints the old and the new device bounds.
     void SetBounds(const TQpRect& rect) override;
 
+protected:
+    // The buttons held after the view's latest mouse event: the handlers are not told, and a
+    // release that went to another window must not leave a stroke running.
+    Qt::MouseButtons HeldButtons() const { return m_heldButtons; }
+    void SetHeldButtons(Qt::MouseButtons buttons) { m_heldButtons = buttons; }
+
 private:
+    class TInputWatch;
     bool m_drawing = false;
+    Qt::MouseButtons m_heldButtons;
+    std::unique_ptr<TInputWatch> m_inputWatch;
 };
 
 class TQpMaskDrawToolControl : public TQpDrawToolControl
