@@ -83,9 +83,12 @@ TSeparationResult RunSeparation(TMarkedRegion& region, TSeparationRegime regime,
         result.Outcome = TSeparationOutcome::MissingMarks;
     } else {
         bool aborted = false;
+        host.SegmentationStarting();
         {
             auto growCut = std::make_unique<TGrowCut>();
             if (!growCut->Prepare(region, region.Bounds())) {
+                if (regime == TSeparationRegime::Edge)
+                    RelabelMarksToUnknown(region, host);
                 result.Outcome = TSeparationOutcome::OutOfMemory;
                 return result;
             }

@@ -55,6 +55,8 @@ public:
     virtual void Repaint(const TQpRect& rect) = 0;
     virtual void ProcessMessages() = 0;
     virtual bool AbortRequested() = 0;
+    // GrowCut is about to run: from here until RunSeparation returns, an abort is what the run reacts to.
+    virtual void SegmentationStarting() {}
 };
 
 struct TSeparationResult

@@ -122,6 +122,12 @@ TQpEditor::~TQpEditor()
 bool TQpEditor::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Close && watched == MainForm) {
+        // A long operation is still using the document: it aborts first, the window closes after it.
+        if (QpApplication && QpApplication->Busy()) {
+            QpApplication->RequestAbortAndClose();
+            event->ignore();
+            return true;
+        }
         bool canClose = true;
         MainWindowCloseQuery(watched, canClose);
         if (!canClose) {
@@ -401,12 +407,16 @@ void TQpEditor::Redo()
 
 void TQpEditor::OpenCommand()
 {
+    if (QpApplication && QpApplication->Busy())
+        return;
     if (!m_plugInMode)
         OpenDialog();
 }
 
 void TQpEditor::CloseCommand()
 {
+    if (QpApplication && QpApplication->Busy())
+        return;
     if (TQpDocument* document = ActiveDocument())
         document->CloseQuery();
 }

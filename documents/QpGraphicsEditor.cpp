@@ -411,6 +411,8 @@ void TQpGraphicsEditor::RebuildFolderImageList(const QString& fileName)
 
 bool TQpGraphicsEditor::OpenFolderImage(int index)
 {
+    if (QpApplication && QpApplication->Busy())
+        return false;
     if (index < 0 || index >= m_folderImages.size())
         return false;
     const QStringList images = m_folderImages;

@@ -315,7 +315,8 @@ void TMainForm::dropEvent(QDropEvent* event)
 
 void TMainForm::DropFiles(const QList<QUrl>& urls)
 {
-    if (urls.isEmpty() || !urls.first().isLocalFile())
+    // A long operation that processes messages still holds the open document.
+    if (urls.isEmpty() || !urls.first().isLocalFile() || (QpApplication && QpApplication->Busy()))
         return;
     const QString fileName = urls.first().toLocalFile();
     if (FileDropHandler && QFileInfo(fileName).isFile())

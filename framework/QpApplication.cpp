@@ -54,6 +54,41 @@ int TQpApplication::Run()
     return exitCode;
 }
 
+void TQpApplication::EndBusy()
+{
+    if (m_busy == 0 || --m_busy > 0)
+        return;
+    m_abortRequested = false;
+    if (m_closePending) {
+        m_closePending = false;
+        if (QWidget* window = m_mainWindow)
+            QMetaObject::invokeMethod(window, &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+void TQpApplication::RequestAbortAndClose()
+{
+    m_abortRequested = true;
+    m_closePending = true;
+}
+
+void TQpApplication::ProcessMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+TQpBusyScope::TQpBusyScope()
+{
+    if (QpApplication)
+        QpApplication->BeginBusy();
+}
+
+TQpBusyScope::~TQpBusyScope()
+{
+    if (QpApplication)
+        QpApplication->EndBusy();
+}
+
 void TQpApplication::Idle()
 {
     if (m_inIdle)

@@ -74,6 +74,18 @@ public:
 
     QWidget* MainWindow() const { return m_mainWindow; }
 
+    // Long operations that process pending messages while they hold a document (segmentation, the
+    // cut-out's column loops) run busy. Meanwhile a close of the main window asks them to abort and
+    // closes the window once they have ended, and opening, closing or dropping files is ignored, since
+    // any of these would free what the operation works on.
+    void BeginBusy() { ++m_busy; }
+    void EndBusy();
+    bool Busy() const { return m_busy > 0; }
+    // A close that came while busy; long operations poll it with their own abort.
+    bool AbortRequested() const { return m_abortRequested; }
+    void RequestAbortAndClose();
+    void ProcessMessages();
+
     // Component bookkeeping for the module and form bases.
     void AddComponent(QObject* object, IQpModuleSettings* settings);
     void RemoveComponent(QObject* object);
@@ -102,6 +114,19 @@ private:
     QPointer<QWidget> m_mainWindow;
     QString m_settingsFileName;
     bool m_inIdle = false;
+    int m_busy = 0;
+    bool m_abortRequested = false;
+    bool m_closePending = false;
+};
+
+// Marks the application busy for its lifetime.
+class TQpBusyScope
+{
+public:
+    TQpBusyScope();
+    ~TQpBusyScope();
+    TQpBusyScope(const TQpBusyScope&) = delete;
+    TQpBusyScope& operator=(const TQpBusyScope&) = delete;
 };
 
 // The one application object; null before it is created and after it is destroyed.

@@ -1,0 +1,339 @@
+#include "tools/SeparationFrame.h"
+
+#include "framework/Localizer.h"
+#include "tools/SeparationTool.h"
+
+#include <QButtonGroup>
+#include <QColorDialog>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QRadioButton>
+#include <QSlider>
+#include <QVBoxLayout>
+
+namespace {
+
+QColor ToQColor(std::uint32_t color)
+{
+    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
+                  static_cast<int>((color >> 16) & 0xFF));
+}
+
+std::uint32_t FromQColor(const QColor& color)
+{
+    return static_cast<std::uint32_t>(color.red()) | static_cast<std::uint32_t>(color.green()) << 8 |
+           static_cast<std::uint32_t>(color.blue()) << 16;
+}
+
+QToolButton* MakeButton(QWidget* parent, const char* name, const QString& caption, bool checkable = false)
+{
+    auto* button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setCheckable(checkable);
+    button->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    return button;
+}
+
+QSlider* MakeTrackBar(QWidget* parent, const char* name, int minimum, int maximum, int position)
+{
+    auto* trackBar = new QSlider(Qt::Horizontal, parent);
+    trackBar->setObjectName(QLatin1String(name));
+    trackBar->setRange(minimum, maximum);
+    trackBar->setValue(position);
+    trackBar->setTickPosition(QSlider::TicksBelow);
+    trackBar->setTickInterval(1);
+    return trackBar;
+}
+
+} // namespace
+
+TQpColorBox::TQpColorBox(QWidget* parent) : QToolButton(parent)
+{
+    setIconSize(QSize(40, 14));
+    SetColor(m_color);
+    connect(this, &QToolButton::clicked, this, [this] { ChooseColor(); });
+}
+
+void TQpColorBox::SetColor(std::uint32_t color)
+{
+    m_color = color & 0xFFFFFF;
+    QPixmap swatch(iconSize());
+    swatch.fill(ToQColor(m_color));
+    QPainter painter(&swatch);
+    painter.setPen(Qt::black);
+    painter.drawRect(swatch.rect().adjusted(0, 0, -1, -1));
+    painter.end();
+    setIcon(QIcon(swatch));
+}
+
+void TQpColorBox::Select(std::uint32_t color)
+{
+    SetColor(color);
+    if (OnSelect)
+        OnSelect(m_color);
+}
+
+void TQpColorBox::ChooseColor()
+{
+    const QColor chosen = QColorDialog::getColor(ToQColor(m_color), this);
+    if (chosen.isValid())
+        Select(FromQColor(chosen));
+}
+
+TQpRadioGroup::TQpRadioGroup(QWidget* parent) : QGroupBox(parent), m_group(new QButtonGroup(this))
+{
+    m_group->setExclusive(true);
+    new QVBoxLayout(this);
+    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) {
+        if (OnClick)
+            OnClick(id);
+    });
+}
+
+void TQpRadioGroup::SetItems(const QStringList& items)
+{
+    for (int i = 0; i < items.size(); ++i) {
+        QRadioButton* item = Item(i);
+        if (!item) {
+            item = new QRadioButton(this);
+            item->setObjectName(objectName() + QStringLiteral("Item%1").arg(i));
+            m_group->addButton(item, i);
+            layout()->addWidget(item);
+        }
+        item->setText(items[i]);
+    }
+}
+
+int TQpRadioGroup::ItemIndex() const
+{
+    return m_group->checkedId();
+}
+
+void TQpRadioGroup::SetItemIndex(int index)
+{
+    if (QRadioButton* item = Item(index))
+        item->setChecked(true);
+}
+
+QRadioButton* TQpRadioGroup::Item(int index) const
+{
+    return qobject_cast<QRadioButton*>(m_group->button(index));
+}
+
+int TQpRadioGroup::Count() const
+{
+    return static_cast<int>(m_group->buttons().size());
+}
+
+TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
+    : TQpFrame(parent), m_tool(&tool)
+{
+    setObjectName(QStringLiteral("TQpSeparationFrame"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(4, 4, 4, 4);
+
+    TitleLabel = new QLabel(QStringLiteral("Separation"), this);
+    TitleLabel->setObjectName(QStringLiteral("TitleLabel"));
+    QFont title = TitleLabel->font();
+    title.setUnderline(true);
+    title.setBold(true);
+    TitleLabel->setFont(title);
+    layout->addWidget(TitleLabel);
+
+    SizeLabel = new QLabel(QStringLiteral("Size:"), this);
+    SizeLabel->setObjectName(QStringLiteral("SizeLabel"));
+    layout->addWidget(SizeLabel);
+    SizeTrackBar = MakeTrackBar(this, "SizeTrackBar", 1, 200, 25);
+    SizeTrackBar->setTickInterval(20);
+    layout->addWidget(SizeTrackBar);
+
+    auto* groups = new QHBoxLayout;
+    layout->addLayout(groups);
+    RegimeTntGroupBox = new QGroupBox(QStringLiteral("Regime"), this);
+    RegimeTntGroupBox->setObjectName(QStringLiteral("RegimeTntGroupBox"));
+    auto* regimeLayout = new QVBoxLayout(RegimeTntGroupBox);
+    RegimeEdgeTBXButton = MakeButton(RegimeTntGroupBox, "RegimeEdgeTBXButton", QStringLiteral("Edge"), true);
+    RegimeFullTBXButton = MakeButton(RegimeTntGroupBox, "RegimeFullTBXButton", QStringLiteral("Full"), true);
+    RegimeEffectTBXButton =
+        MakeButton(RegimeTntGroupBox, "RegimeEffectTBXButton", QStringLiteral("Effect"), true);
+    auto* regimeGroup = new QButtonGroup(RegimeTntGroupBox);
+    regimeGroup->setExclusive(true);
+    for (QToolButton* button : {RegimeEdgeTBXButton, RegimeFullTBXButton, RegimeEffectTBXButton}) {
+        regimeGroup->addButton(button);
+        regimeLayout->addWidget(button);
+    }
+    RegimeEdgeTBXButton->setChecked(true);
+    groups->addWidget(RegimeTntGroupBox);
+
+    ActionsTntGroupBox = new QGroupBox(QStringLiteral("Actions"), this);
+    ActionsTntGroupBox->setObjectName(QStringLiteral("ActionsTntGroupBox"));
+    auto* actions = new QGridLayout(ActionsTntGroupBox);
+    SeparateTBXButton = MakeButton(ActionsTntGroupBox, "SeparateTBXButton", QStringLiteral("Separate"));
+    ClearTBXButton = MakeButton(ActionsTntGroupBox, "ClearTBXButton", QStringLiteral("Clear"));
+    FillTBXButton = MakeButton(ActionsTntGroupBox, "FillTBXButton", QStringLiteral("Fill"), true);
+    FillTBXButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    SwapTBXButton = MakeButton(ActionsTntGroupBox, "SwapTBXButton", QStringLiteral("Swap"));
+    StoreTBXButton = MakeButton(ActionsTntGroupBox, "StoreTBXButton", QStringLiteral("Store"));
+    StoreTBXButton->setToolTip(QStringLiteral("Add the object in the collection"));
+    DoneTBXButton = MakeButton(ActionsTntGroupBox, "DoneTBXButton", QStringLiteral("Done"));
+    AbortTBXButton = MakeButton(ActionsTntGroupBox, "AbortTBXButton", QStringLiteral("Abort"), true);
+    // Only one set shows at a time: Separate and Clear, Abort while separating, the result's actions in
+    // Effect.
+    actions->addWidget(SeparateTBXButton, 0, 0);
+    actions->addWidget(AbortTBXButton, 0, 0);
+    actions->addWidget(SwapTBXButton, 0, 0);
+    actions->addWidget(ClearTBXButton, 1, 0);
+    actions->addWidget(StoreTBXButton, 1, 0);
+    actions->addWidget(FillTBXButton, 2, 0);
+    actions->addWidget(DoneTBXButton, 2, 0);
+    groups->addWidget(ActionsTntGroupBox);
+
+    AreaTntGroupBox = new QGroupBox(QStringLiteral("Area Selection for"), this);
+    AreaTntGroupBox->setObjectName(QStringLiteral("AreaTntGroupBox"));
+    auto* areas = new QGridLayout(AreaTntGroupBox);
+    AreaObjectTBXButton = MakeButton(AreaTntGroupBox, "AreaObjectTBXButton", QStringLiteral("Object"), true);
+    AreaBGTBXButton = MakeButton(AreaTntGroupBox, "AreaBGTBXButton", QStringLiteral("Backgrnd"), true);
+    AreaBGTBXButton->setToolTip(QStringLiteral("Background"));
+    AreaCleaningTBXButton =
+        MakeButton(AreaTntGroupBox, "AreaCleaningTBXButton", QStringLiteral("Cleaning"), true);
+    AreaUnknownTBXButton =
+        MakeButton(AreaTntGroupBox, "AreaUnknownTBXButton", QStringLiteral("Object or BG"), true);
+    auto* areaGroup = new QButtonGroup(AreaTntGroupBox);
+    areaGroup->setExclusive(true);
+    const std::pair<QToolButton*, int> tagged[] = {{AreaCleaningTBXButton, TQpSeparationTool::kCleaning},
+                                                   {AreaObjectTBXButton, TQpSeparationTool::kObject},
+                                                   {AreaBGTBXButton, TQpSeparationTool::kBackground},
+                                                   {AreaUnknownTBXButton, TQpSeparationTool::kUnknown}};
+    for (const auto& [button, tag] : tagged) {
+        button->setProperty("tag", tag);
+        areaGroup->addButton(button, tag);
+    }
+    areas->addWidget(AreaObjectTBXButton, 0, 0);
+    areas->addWidget(AreaUnknownTBXButton, 0, 0);
+    areas->addWidget(AreaBGTBXButton, 1, 0);
+    areas->addWidget(AreaCleaningTBXButton, 2, 0);
+    AreaCleaningTBXButton->setChecked(true);
+    groups->addWidget(AreaTntGroupBox);
+    // The three groups line up at the Regime group's height.
+    ActionsTntGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    AreaTntGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    RegimeTntGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+
+    EffectTntGroupBox = new QGroupBox(QStringLiteral("Effect"), this);
+    EffectTntGroupBox->setObjectName(QStringLiteral("EffectTntGroupBox"));
+    auto* effect = new QGridLayout(EffectTntGroupBox);
+    BackgroundEffectTntRadioGroup = new TQpRadioGroup(EffectTntGroupBox);
+    BackgroundEffectTntRadioGroup->setObjectName(QStringLiteral("BackgroundEffectTntRadioGroup"));
+    BackgroundEffectTntRadioGroup->setTitle(QStringLiteral("Background"));
+    BackgroundEffectTntRadioGroup->SetItems({QStringLiteral("Color"), QStringLiteral("Shadow"),
+                                             QStringLiteral("Blur"), QStringLiteral("Momochrome")});
+    BackgroundEffectTntRadioGroup->SetItemIndex(0);
+    ColorBox = new TQpColorBox(EffectTntGroupBox);
+    ColorBox->setObjectName(QStringLiteral("ColorBox"));
+    ShadowTntTrackBar = MakeTrackBar(EffectTntGroupBox, "ShadowTntTrackBar", 1, 5, 3);
+    BlurRadiusTntTrackBar = MakeTrackBar(EffectTntGroupBox, "BlurRadiusTntTrackBar", 1, 5, 3);
+    MonochromeColorBox = new TQpColorBox(EffectTntGroupBox);
+    MonochromeColorBox->setObjectName(QStringLiteral("MonochromeColorBox"));
+    effect->addWidget(BackgroundEffectTntRadioGroup, 0, 0, 4, 1);
+    effect->addWidget(ColorBox, 0, 1);
+    effect->addWidget(ShadowTntTrackBar, 1, 1);
+    effect->addWidget(BlurRadiusTntTrackBar, 2, 1);
+    effect->addWidget(MonochromeColorBox, 3, 1);
+    layout->addWidget(EffectTntGroupBox);
+    layout->addStretch(1);
+
+    connect(RegimeEdgeTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.RegimeEdgeTBXButtonClick(); }); });
+    connect(RegimeFullTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.RegimeFullTBXButtonClick(); }); });
+    connect(RegimeEffectTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.RegimeEffectTBXButtonClick(); }); });
+    connect(SeparateTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.SeparateTBXButtonClick(); }); });
+    connect(ClearTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.ClearTBXButtonClick(); }); });
+    connect(FillTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.FillTBXButtonClick(); }); });
+    connect(SwapTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.SwapTBXButtonClick(); }); });
+    connect(StoreTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.StoreTBXButtonClick(); }); });
+    connect(DoneTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.DoneTBXButtonClick(); }); });
+    connect(AbortTBXButton, &QToolButton::clicked, this,
+            [this] { Call([](TQpSeparationTool& tool) { tool.AbortTBXButtonClick(); }); });
+    connect(areaGroup, &QButtonGroup::idClicked, this,
+            [this](int tag) { Call([tag](TQpSeparationTool& tool) { tool.AreaTXButtonClick(tag); }); });
+    BackgroundEffectTntRadioGroup->OnClick = [this](int index) {
+        Call([index](TQpSeparationTool& tool) { tool.BackgroundEffectTntRadioGroupClick(index); });
+    };
+    ColorBox->OnSelect = [this](std::uint32_t color) {
+        Call([color](TQpSeparationTool& tool) { tool.SetBackgroundColor(color); });
+    };
+    MonochromeColorBox->OnSelect = [this](std::uint32_t color) {
+        Call([color](TQpSeparationTool& tool) { tool.SetMonochromeColor(color); });
+    };
+    connect(ShadowTntTrackBar, &QSlider::valueChanged, this,
+            [this](int value) { Call([value](TQpSeparationTool& tool) { tool.SetShadowLevel(value); }); });
+    connect(BlurRadiusTntTrackBar, &QSlider::valueChanged, this,
+            [this](int value) { Call([value](TQpSeparationTool& tool) { tool.SetBlurLevel(value); }); });
+    SetFillImage(TQpSeparationTool::kCleaning);
+}
+
+QToolButton* TQpSeparationFrame::AreaButton(int area) const
+{
+    switch (area) {
+    case TQpSeparationTool::kCleaning:
+        return AreaCleaningTBXButton;
+    case TQpSeparationTool::kObject:
+        return AreaObjectTBXButton;
+    case TQpSeparationTool::kBackground:
+        return AreaBGTBXButton;
+    case TQpSeparationTool::kUnknown:
+        return AreaUnknownTBXButton;
+    default:
+        return nullptr;
+    }
+}
+
+void TQpSeparationFrame::SetFillImage(int area)
+{
+    FillTBXButton->setIcon(QIcon(QStringLiteral(":/icons/fill/%1.png").arg(area)));
+}
+
+void TQpSeparationFrame::Localize()
+{
+    const QString title = LocalizedString(2838, QStringLiteral("Separation"));
+    TitleLabel->setText(title);
+    SizeLabel->setText(LocalizedString(154, QStringLiteral("Size")) + QLatin1Char(':'));
+    RegimeTntGroupBox->setTitle(LocalizedString(2849, QStringLiteral("Regime")));
+    RegimeEdgeTBXButton->setText(LocalizedString(2850, QStringLiteral("Edge")));
+    RegimeFullTBXButton->setText(LocalizedString(2851, QStringLiteral("Full")));
+    RegimeEffectTBXButton->setText(LocalizedString(2817, QStringLiteral("Effect")));
+    ActionsTntGroupBox->setTitle(LocalizedString(2810, QStringLiteral("Actions")));
+    SeparateTBXButton->setText(LocalizedString(2842, QStringLiteral("Separate")));
+    ClearTBXButton->setText(LocalizedString(30, QStringLiteral("Clear")));
+    FillTBXButton->setText(LocalizedString(2852, QStringLiteral("Fill")));
+    SwapTBXButton->setText(LocalizedString(2837, QStringLiteral("Swap")));
+    StoreTBXButton->setText(LocalizedString(2833, QStringLiteral("Store")));
+    StoreTBXButton->setToolTip(LocalizedString(2884, QStringLiteral("Add the object in the collection")));
+    DoneTBXButton->setText(LocalizedString(91, QStringLiteral("Done")));
+    AbortTBXButton->setText(LocalizedString(2853, QStringLiteral("Abort")));
+    AreaTntGroupBox->setTitle(LocalizedString(2803, QStringLiteral("Area Selection for")));
+    AreaObjectTBXButton->setText(LocalizedString(2854, QStringLiteral("Object")));
+    AreaBGTBXButton->setText(LocalizedString(2855, QStringLiteral("Backgrnd")));
+    AreaBGTBXButton->setToolTip(LocalizedString(2840, QStringLiteral("Background")));
+    AreaCleaningTBXButton->setText(LocalizedString(2856, QStringLiteral("Cleaning")));
+    AreaUnknownTBXButton->setText(LocalizedString(2857, QStringLiteral("Object or BG")));
+    EffectTntGroupBox->setTitle(LocalizedString(2817, QStringLiteral("Effect")));
+    BackgroundEffectTntRadioGroup->setTitle(LocalizedString(2840, QStringLiteral("Background")));
+    BackgroundEffectTntRadioGroup->SetItems(
+        {LocalizedString(2012, QStringLiteral("Color")), LocalizedString(2841, QStringLiteral("Shadow")),
+         LocalizedString(534, QStringLiteral("Blur")), LocalizedString(2845, QStringLiteral("Monochrome"))});
+}
