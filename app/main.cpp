@@ -5,6 +5,7 @@
 #include "framework/CommonDataModule.h"
 #include "framework/Localizer.h"
 #include "framework/QpApplication.h"
+#include "framework/WidgetMap.h"
 #include "platform/Languages.h"
 #include "platform/Paths.h"
 #include "platform/TerminationSignals.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QWidget>
 #include <clocale>
+#include <memory>
 
 int main(int argc, char** argv)
 {
@@ -38,6 +40,8 @@ int main(int argc, char** argv)
         else
             QApplication::quit();
     });
+    // Test drivers find the buttons through this map; it costs nothing unless asked for.
+    const std::unique_ptr<TWidgetMap> widgetMap = TWidgetMap::FromEnvironment();
     int exitCode = application.Run();
     // The editor decides the code: in plug-in mode it tells the host whether the image came back.
     if (QpEditor)
