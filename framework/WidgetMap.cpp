@@ -39,16 +39,25 @@ void AppendLine(const QWidget& widget, QString& text)
     else if (const auto* button = qobject_cast<const QAbstractButton*>(&widget))
         checked = button->isChecked();
     const bool enabled = action ? action->isEnabled() && widget.isEnabled() : widget.isEnabled();
-    const QPoint origin = widget.mapToGlobal(QPoint(0, 0));
+    // What a click can reach: the part that no enclosing widget cuts off, say a scrolled frame.
+    QRect shown(widget.mapToGlobal(QPoint(0, 0)), widget.size());
+    for (const QWidget* outer = widget.parentWidget(); outer && !widget.isWindow();
+         outer = outer->parentWidget()) {
+        shown &= QRect(outer->mapToGlobal(QPoint(0, 0)), outer->size());
+        if (outer->isWindow())
+            break;
+    }
+    if (shown.isEmpty())
+        shown = QRect(widget.mapToGlobal(QPoint(0, 0)), QSize(0, 0));
     // Names are single words in practice; a blank would split the line's fields.
     QString word = name;
     word.replace(QLatin1Char(' '), QLatin1Char('_'));
     text += QStringLiteral("%1 %2 %3 %4 %5 %6 %7\n")
                 .arg(word)
-                .arg(origin.x())
-                .arg(origin.y())
-                .arg(widget.width())
-                .arg(widget.height())
+                .arg(shown.x())
+                .arg(shown.y())
+                .arg(shown.width())
+                .arg(shown.height())
                 .arg(enabled ? 1 : 0)
                 .arg(checked ? 1 : 0);
 }

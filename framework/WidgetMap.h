@@ -3,8 +3,9 @@
 // writes the on-screen rectangles and states of the named widgets of the main window (dialogs
 // owned by it included) to a file, one line per widget:
 //   objectName x y width height enabled checked
-// in global screen coordinates. The file is replaced whole and only when a line changed, so a
-// reader never sees half a map.
+// in global screen coordinates, the rectangle being the part not cut off by enclosing widgets
+// (empty at the widget's origin when nothing of it shows). The file is replaced whole and only when a line
+// changed, so a reader never sees half a map.
 
 #include <QObject>
 #include <QString>
