@@ -1,5 +1,6 @@
 #include "imaging/PageAllocator.h"
 
+#include <cstdlib>
 #include <sys/mman.h>
 #include <utility>
 
@@ -9,8 +10,14 @@ namespace {
 // faults instead of eighteen thousand, which is most of the cost of building a new image.
 constexpr std::size_t kHugePageThreshold = std::size_t(2) << 20;
 
+// Below this size a block comes from the heap: mapping, faulting in and unmapping fresh pages costs a
+// small undo step more than the copy it holds, and the heap reuses what the last step gave back.
+constexpr std::size_t kHeapThreshold = std::size_t(1) << 20;
+
 void* MapPages(std::size_t bytes)
 {
+    if (bytes < kHeapThreshold)
+        return std::calloc(bytes, 1);
     void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (pages == MAP_FAILED)
         return nullptr;
@@ -23,7 +30,10 @@ void* MapPages(std::size_t bytes)
 
 void UnmapPages(void* pages, std::size_t bytes)
 {
-    munmap(pages, bytes);
+    if (bytes < kHeapThreshold)
+        std::free(pages);
+    else
+        munmap(pages, bytes);
 }
 
 TPageAllocator& CurrentAllocator()

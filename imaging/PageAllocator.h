@@ -1,6 +1,7 @@
 #pragma once
-// Whole-page storage for pixel buffers and bitmaps: anonymous mappings that arrive zero-filled and go
-// straight back to the system when released, so large images never fragment the general heap.
+// Zero-filled storage for pixel buffers and bitmaps. Large blocks are anonymous mappings that go straight
+// back to the system when released, so large images never fragment the general heap; blocks below a
+// megabyte (undo steps of brush strokes, small images) come from the heap, which is far cheaper for them.
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +15,7 @@ struct TPageAllocator
 
 // Installs `allocator` and returns the one it replaces.
 TPageAllocator SetPageAllocator(const TPageAllocator& allocator);
-// The system's allocator (anonymous mmap / munmap).
+// The system's allocator (anonymous mmap / munmap, the heap for small blocks).
 TPageAllocator SystemPageAllocator();
 
 // One owned block of pages. Empty when it holds no bytes.
