@@ -115,7 +115,11 @@ public:
     TXInput(const TXInput&) = delete;
     TXInput& operator=(const TXInput&) = delete;
 
-    bool Ok() const { return m_display != nullptr; }
+    bool Ok() const
+    {
+        int event = 0, error = 0, major = 0, minor = 0;
+        return m_display != nullptr && XTestQueryExtension(m_display, &event, &error, &major, &minor);
+    }
 
     void MoveTo(QPoint at)
     {
@@ -391,7 +395,8 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
     ASSERT_TRUE(WriteSettings(home.path() + "/config/Velmora/Velmora.cfg"));
 
     TXInput input(x.Display());
-    ASSERT_TRUE(input.Ok());
+    if (!input.Ok())
+        GTEST_SKIP() << "no XTest on the virtual X server";
     QProcess program;
     QProcessEnvironment env = x.Environment(home.path());
     env.insert("VELMORA_WIDGET_MAP", mapPath);
@@ -513,10 +518,12 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
 
     // Every pixel either kept from the photo or of the key colour; the kept ones are the object.
     std::int64_t kept = 0, keyed = 0, other = 0, both = 0, either = 0, truthCount = 0;
+    std::int64_t objectSeeds = 0, objectSeedsKept = 0, backgroundSeeds = 0, backgroundSeedsKeyed = 0;
     for (int y = 0; y < photo.height(); ++y) {
         const QRgb* s = reinterpret_cast<const QRgb*>(saved.constScanLine(y));
         const QRgb* p = reinterpret_cast<const QRgb*>(photo.constScanLine(y));
         const uchar* t = truth.constScanLine(y);
+        const uchar* m = marks.constScanLine(y);
         for (int x0 = 0; x0 < photo.width(); ++x0) {
             const bool object = (s[x0] & 0xFFFFFF) == (p[x0] & 0xFFFFFF);
             const bool key = (s[x0] & 0xFFFFFF) == kKeyColor;
@@ -527,21 +534,39 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
             truthCount += inside ? 1 : 0;
             both += object && inside ? 1 : 0;
             either += object || inside ? 1 : 0;
+            objectSeeds += m[x0] == 1 ? 1 : 0;
+            objectSeedsKept += m[x0] == 1 && object ? 1 : 0;
+            backgroundSeeds += m[x0] == 2 ? 1 : 0;
+            backgroundSeedsKeyed += m[x0] == 2 && key ? 1 : 0;
         }
     }
     const double total = double(photo.width()) * photo.height();
     const double iou = either > 0 ? double(both) / double(either) : 0.0;
     std::printf(
         "cutout: %d strokes painted at %.1f s, separated at %.1f s, saved at %.1f s; kept %.4f, key colour "
-        "%.4f, other %.5f, truth %.4f, IoU %.4f\n",
+        "%.4f, other %.5f, truth %.4f, seeds right %.5f / %.5f, IoU %.4f\n",
         strokeCount, paintedAt / 1000.0, separatedAt / 1000.0, savedAt / 1000.0, kept / total, keyed / total,
-        other / total, truthCount / total, iou);
+        other / total, truthCount / total, double(objectSeedsKept) / std::max<std::int64_t>(objectSeeds, 1),
+        double(backgroundSeedsKeyed) / std::max<std::int64_t>(backgroundSeeds, 1), iou);
     RecordProperty("IoU", QString::number(iou, 'f', 4).toStdString());
+    // What was painted is decided by the painting; the few seed pixels a horizontal run's rounded ends
+    // miss are left to the segmentation.
+    EXPECT_GE(objectSeedsKept, objectSeeds * 995 / 1000) << "object strokes lost to the background";
+    EXPECT_GE(backgroundSeedsKeyed, backgroundSeeds * 995 / 1000) << "background strokes kept as object";
     EXPECT_LT(other, total * 0.002) << "pixels neither of the photo nor of the background colour";
     EXPECT_GT(keyed, total * 0.5) << "the background did not take the chosen colour";
     EXPECT_GT(iou, 0.93);
 }
 
 } // namespace
+
+#else
+
+#include <gtest/gtest.h>
+
+TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColour)
+{
+    GTEST_SKIP() << "built without XTest";
+}
 
 #endif
