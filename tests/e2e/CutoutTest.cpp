@@ -424,18 +424,24 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
     ASSERT_TRUE(WaitForMap(mapPath, 30000, states, [](const TWidgetStates& s) {
         return Visible(s, "SeparateTBXButton");
     })) << fail("the separation tool's frame never showed");
+    // The layout settles after the photo is first fitted; a placement seen twice in a row is final.
     QRect shown;
+    std::optional<TPlacement> placement;
+    std::optional<TPlacement> previous;
     QElapsedTimer timer;
     timer.start();
     while (timer.elapsed() < 20000) {
         shot = x.Grab();
         shown = ShownPhoto(shot);
-        if (shown.width() > 200 && shown.height() > 200)
+        placement =
+            shown.width() > 200 && shown.height() > 200 ? PlacePhoto(shot, shown, photo) : std::nullopt;
+        if (placement && previous && placement->Origin == previous->Origin &&
+            placement->Scale == previous->Scale)
             break;
-        QThread::msleep(200);
+        previous = placement;
+        QThread::msleep(300);
     }
     ASSERT_GT(shown.width(), 200) << fail("no photo in the view");
-    const std::optional<TPlacement> placement = PlacePhoto(shot, shown, photo);
     ASSERT_TRUE(placement) << fail("the view's picture does not match the photo");
     auto toScreen = [&](QPointF p) { return placement->Origin + (p + QPointF(0.5, 0.5)) * placement->Scale; };
 
