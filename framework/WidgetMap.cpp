@@ -41,12 +41,9 @@ void AppendLine(const QWidget& widget, QString& text)
     const bool enabled = action ? action->isEnabled() && widget.isEnabled() : widget.isEnabled();
     // What a click can reach: the part that no enclosing widget cuts off, say a scrolled frame.
     QRect shown(widget.mapToGlobal(QPoint(0, 0)), widget.size());
-    for (const QWidget* outer = widget.parentWidget(); outer && !widget.isWindow();
-         outer = outer->parentWidget()) {
+    for (const QWidget* outer = widget.isWindow() ? nullptr : widget.parentWidget(); outer;
+         outer = outer->isWindow() ? nullptr : outer->parentWidget())
         shown &= QRect(outer->mapToGlobal(QPoint(0, 0)), outer->size());
-        if (outer->isWindow())
-            break;
-    }
     if (shown.isEmpty())
         shown = QRect(widget.mapToGlobal(QPoint(0, 0)), QSize(0, 0));
     // Names are single words in practice; a blank would split the line's fields.

@@ -5,7 +5,8 @@
 //   objectName x y width height enabled checked
 // in global screen coordinates, the rectangle being the part not cut off by enclosing widgets
 // (empty at the widget's origin when nothing of it shows). The file is replaced whole and only when a line
-// changed, so a reader never sees half a map.
+// changed, so a reader never sees half a map. A timer rather than the idle pass keeps the map
+// current while a long operation pumps messages, which is when a driver most wants to watch.
 
 #include <QObject>
 #include <QString>
