@@ -33,8 +33,9 @@
 namespace {
 
 constexpr QRgb kViewBackground = 0x404040;
-// A colour no pixel of the photo has, so that the background the effect paints is unambiguous.
-constexpr QRgb kKeyColor = 0x00FF00;
+// A colour no pixel of the photo has, so that the background the effect paints is unambiguous; red
+// and blue differ, so that a swapped byte order shows.
+constexpr QRgb kKeyColor = 0x20FFA0;
 constexpr int kBrushSize = 25;
 constexpr int kScreenWidth = 1280;
 constexpr int kScreenHeight = 800;
