@@ -518,8 +518,11 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
             saved = QImage(savedPath);
     }
     ASSERT_FALSE(saved.isNull()) << fail("nothing saved");
+    // Saved, the document has nothing left to ask about: the close is orderly and at once.
     Stop(program);
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << "the program did not close after saving";
     const qint64 savedAt = clock.elapsed();
+    EXPECT_EQ(QImage(photoPath).convertToFormat(QImage::Format_RGB32), photo) << "Save As touched the photo";
     saved = saved.convertToFormat(QImage::Format_RGB32);
     ASSERT_EQ(saved.size(), photo.size());
 
