@@ -44,6 +44,8 @@ void TQpGraphicsDocument::BeginEdit(TQpGraphicsTool* tool)
 {
     if (m_editSessionActive)
         EndEdit(nullptr);
+    // The tool will change the current pixels; the original and the undo base must not change with them.
+    PrepareEdit();
     m_dirtyRect = {};
     m_editingTool = tool;
     m_editSessionActive = true;

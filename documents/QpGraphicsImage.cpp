@@ -188,9 +188,34 @@ bool TQpGraphicsImage::LoadThroughLibrary(const std::string& path, std::int32_t&
 
 void TQpGraphicsImage::AdoptLoaded(std::unique_ptr<TQpLTBitmap> image)
 {
-    std::unique_ptr<TQpLTBitmap> original = image->Clone();
+    // Until the first edit the loaded pixels are also the original and the undo base: copying a large
+    // photograph twice would cost more than decoding it.
     m_current = std::move(image);
+    m_original = std::make_unique<TQpLTBitmap>();
+    m_undoBase.Release();
+    m_shared = true;
+}
+
+TQpLTBitmap& TQpGraphicsImage::OriginalImage()
+{
+    PrepareEdit();
+    return *m_original;
+}
+
+TQpPixelBuffer& TQpGraphicsImage::UndoBase()
+{
+    PrepareEdit();
+    return m_undoBase;
+}
+
+void TQpGraphicsImage::PrepareEdit()
+{
+    if (!m_shared)
+        return;
+    std::unique_ptr<TQpLTBitmap> original = m_current->Clone();
     m_original = original ? std::move(original) : std::make_unique<TQpLTBitmap>();
+    m_shared = false;
+    ResetUndoBase();
 }
 
 // Shows the photograph upright the way every viewer does, as a lossless step of pixels, original and
@@ -330,7 +355,8 @@ void TQpGraphicsImage::Crop(const TQpRect& rect)
     const TQpRect r = IntersectRect(rect, TQpRect{0, 0, Width(), Height()});
     if (r.IsEmpty() || !m_current->Crop(r))
         return;
-    m_original->Crop(r);
+    if (!m_original->IsEmpty())
+        m_original->Crop(r);
     ClearCropRect();
     if (TJpegCodec* codec = JpegCodec())
         codec->Crop(r);
@@ -345,6 +371,9 @@ bool TQpGraphicsImage::ResizeImage(int width, int height, bool includeOriginal, 
     const int h = Height();
     if (w < 1 || h < 1 || width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide)
         return false;
+    // A shared original would be resampled along with the current image.
+    if (!includeOriginal)
+        PrepareEdit();
     if (!m_current->Resize(width, height))
         return false;
     if (scaleCropRect && HasCropRect()) {
@@ -377,7 +406,9 @@ bool TQpGraphicsImage::ResizeImage(int width, int height, bool includeOriginal, 
 bool TQpGraphicsImage::SetImageSize(int width, int height, bool includeOriginal)
 {
     ClearCropRect();
-    if (includeOriginal && !m_original->SetSize(width, height, pfBGR24))
+    if (!includeOriginal)
+        PrepareEdit();
+    else if (!m_shared && !m_original->SetSize(width, height, pfBGR24))
         return false;
     if (!m_current->SetSize(width, height, pfBGR24))
         return false;
@@ -395,11 +426,12 @@ void TQpGraphicsImage::SnapshotImages(TQpPixelBuffer& current, TQpPixelBuffer* o
 {
     m_current->CopyTo(current);
     if (original)
-        m_original->CopyTo(*original);
+        (m_shared ? *m_current : *m_original).CopyTo(*original);
 }
 
 void TQpGraphicsImage::RestoreImages(const TQpPixelBuffer& current, const TQpPixelBuffer* original)
 {
+    PrepareEdit();
     m_current->Assign(current);
     if (original)
         m_original->Assign(*original);
@@ -430,7 +462,7 @@ std::unique_ptr<TQpLTBitmap> TQpGraphicsImage::ScaledCopy(int size)
 void TQpGraphicsImage::ResetUndoBase()
 {
     const TQpPixels* pixels = m_current->GetPixels();
-    if (!pixels) {
+    if (!pixels || m_shared) {
         m_undoBase.Release();
         return;
     }
@@ -483,8 +515,12 @@ bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t forma
     items.Assign(m_metadata);
     TJpegCodec* codec = format == kJpegFormat ? JpegCodec() : nullptr;
     if (codec) {
-        if (!codec->Save(path, pixels, m_original->GetPixels(), region, TJpegSaveMode::KeepUnchangedBlocks) &&
-            !codec->Save(path, pixels, m_original->GetPixels(), region, TJpegSaveMode::ReencodeAll))
+        // A shared original is the current image itself: nothing was changed since loading.
+        const TQpPixels* reference = m_shared ? &pixels : m_original->GetPixels();
+        const TQpRect unchanged{};
+        const TQpRect* changed = m_shared ? &unchanged : nullptr;
+        if (!codec->Save(path, pixels, reference, region, TJpegSaveMode::KeepUnchangedBlocks, changed) &&
+            !codec->Save(path, pixels, reference, region, TJpegSaveMode::ReencodeAll))
             return false;
     } else {
         const char* mime = MimeType(format);

@@ -41,10 +41,18 @@ public:
     TQpGraphicsImage& operator=(const TQpGraphicsImage&) = delete;
 
     TQpLTBitmap& CurrentImage() { return *m_current; }
-    TQpLTBitmap& OriginalImage() { return *m_original; }
     TQpPixels* CurrentPixels() { return m_current->GetPixels(); }
-    TQpPixels* OriginalPixels() { return m_original->GetPixels(); }
-    TQpPixelBuffer& UndoBase() { return m_undoBase; }
+    // From loading until the first edit the original image and the undo base are the current image and
+    // take no memory of their own; asking for either of them gives them their own copies (PrepareEdit).
+    TQpLTBitmap& OriginalImage();
+    TQpPixels* OriginalPixels() { return OriginalImage().GetPixels(); }
+    TQpPixelBuffer& UndoBase();
+    // Gives the original image and the undo base their own copies, which they need before the current
+    // pixels change: an edit session does it on starting, and whoever changes CurrentPixels outside a
+    // session calls it first. After a failed copy the original is empty, as after a failed load of it.
+    void PrepareEdit();
+    // Whether the original image and the undo base are still the current image itself.
+    bool CopiesShared() const { return m_shared; }
     TQpGraphicsDocumentProperties& Metadata() { return m_metadata; }
     const TQpGraphicsDocumentProperties& Metadata() const { return m_metadata; }
     // Null when the file did not come through the codec.
@@ -103,8 +111,9 @@ private:
     bool SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality);
 
     std::unique_ptr<TQpLTBitmap> m_current;
-    std::unique_ptr<TQpLTBitmap> m_original;
-    TQpPixelBuffer m_undoBase;
+    std::unique_ptr<TQpLTBitmap> m_original; // empty while shared
+    TQpPixelBuffer m_undoBase;               // released while shared
+    bool m_shared = true;
     TQpGraphicsDocumentProperties m_metadata;
     // The items as the file held them, to know when a copied file needs no new metadata.
     TQpCustomProperties m_fileMetadata;

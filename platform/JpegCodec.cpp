@@ -116,6 +116,30 @@ bool CopyCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, co
     return true;
 }
 
+// The compressor reads the blocks it writes only through access_virt_barray. Serving the rows from where
+// they already lie spares copying every block of a photograph into arrays of the library's own.
+struct TServedRows
+{
+    JBLOCKROW* Rows[4];
+    int Count;
+    JBLOCKARRAY (*LibraryAccess)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean);
+};
+
+jvirt_barray_ptr ServedArray(TServedRows* served, int component)
+{
+    return reinterpret_cast<jvirt_barray_ptr>(&served->Rows[component]);
+}
+
+JBLOCKARRAY AccessServedRows(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION rows,
+                             boolean writable)
+{
+    auto* served = static_cast<TServedRows*>(info->client_data);
+    for (int c = 0; c < served->Count; ++c)
+        if (array == ServedArray(served, c))
+            return served->Rows[c] + startRow;
+    return served->LibraryAccess(info, array, startRow, rows, writable);
+}
+
 struct TWriteJob
 {
     int Width;
@@ -127,7 +151,7 @@ struct TWriteJob
     int QuantSlot[4];
     int BlocksWide[4];
     int BlocksHigh[4];
-    const std::int16_t* Coefs[4];
+    TServedRows* Served;
     const std::uint16_t* Quant[4];
     bool Progressive;
     bool Jfif;
@@ -147,6 +171,9 @@ bool WriteCoefficients(jpeg_compress_struct* info, TJpegErrorManager* error, TWr
     if (setjmp(error->Jump))
         return false;
     jpeg_create_compress(info);
+    info->client_data = job->Served;
+    job->Served->LibraryAccess = info->mem->access_virt_barray;
+    info->mem->access_virt_barray = AccessServedRows;
     jpeg_mem_dest(info, &job->Output, &job->OutputSize);
     info->image_width = static_cast<JDIMENSION>(job->Width);
     info->image_height = static_cast<JDIMENSION>(job->Height);
@@ -170,10 +197,7 @@ bool WriteCoefficients(jpeg_compress_struct* info, TJpegErrorManager* error, TWr
         component.h_samp_factor = job->H[c];
         component.v_samp_factor = job->V[c];
         component.quant_tbl_no = job->QuantSlot[c];
-        arrays[c] = (*info->mem->request_virt_barray)(reinterpret_cast<j_common_ptr>(info), JPOOL_IMAGE,
-                                                      FALSE, static_cast<JDIMENSION>(job->BlocksWide[c]),
-                                                      static_cast<JDIMENSION>(job->BlocksHigh[c]),
-                                                      static_cast<JDIMENSION>(job->V[c]));
+        arrays[c] = ServedArray(job->Served, c);
     }
     info->write_JFIF_header = job->Jfif ? TRUE : FALSE;
     if (job->Jfif) {
@@ -188,14 +212,6 @@ bool WriteCoefficients(jpeg_compress_struct* info, TJpegErrorManager* error, TWr
     jpeg_write_coefficients(info, arrays);
     for (int m = 0; m < job->MarkerCount; ++m)
         jpeg_write_marker(info, job->MarkerCodes[m], job->MarkerData[m], job->MarkerLengths[m]);
-    for (int c = 0; c < job->Components; ++c) {
-        for (int y = 0; y < job->BlocksHigh[c]; ++y) {
-            JBLOCKARRAY row = (*info->mem->access_virt_barray)(
-                reinterpret_cast<j_common_ptr>(info), arrays[c], static_cast<JDIMENSION>(y), 1, TRUE);
-            std::memcpy(row[0], job->Coefs[c] + static_cast<std::size_t>(y) * job->BlocksWide[c] * 64,
-                        static_cast<std::size_t>(job->BlocksWide[c]) * sizeof(JBLOCK));
-        }
-    }
     jpeg_finish_compress(info);
     return true;
 }
@@ -606,7 +622,7 @@ void TJpegCodec::Resized(int width, int height)
 }
 
 void TJpegCodec::EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int unitX, int unitY,
-                            std::vector<TComponent>& components) const
+                            std::vector<TOutputComponent>& components) const
 {
     static const TDctBasis basis;
     const int unitW = BlockWidth();
@@ -625,7 +641,8 @@ void TJpegCodec::EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int 
         }
     }
     for (std::size_t c = 0; c < components.size(); ++c) {
-        TComponent& component = components[c];
+        const TComponent& component = m_components[c];
+        TOutputComponent& output = components[c];
         const int stepX = m_maxH / component.H;
         const int stepY = m_maxV / component.V;
         const std::uint16_t* quant = m_quant[component.QuantSlot].data();
@@ -649,10 +666,9 @@ void TJpegCodec::EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int 
                         rows[y][u] = sum;
                     }
                 std::int16_t* block =
-                    component.Coefs.data() +
-                    ((static_cast<std::size_t>(unitY) * component.V + by) * component.BlocksWide +
-                     static_cast<std::size_t>(unitX) * component.H + bx) *
-                        64;
+                    output.UnitRows[unitY] + (static_cast<std::size_t>(by) * output.BlocksWide +
+                                              static_cast<std::size_t>(unitX) * component.H + bx) *
+                                                 64;
                 for (int v = 0; v < 8; ++v)
                     for (int u = 0; u < 8; ++u) {
                         double sum = 0;
@@ -666,7 +682,7 @@ void TJpegCodec::EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int 
 }
 
 bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const TQpPixels* reference,
-                      const TQpRect& region, TJpegSaveMode mode)
+                      const TQpRect& region, TJpegSaveMode mode, const TQpRect* changed)
 {
     if (!m_holds || current.Format != pfBGR24 || current.Width != m_width || current.Height != m_height ||
         region.IsEmpty() || region.Left < 0 || region.Top < 0 || region.Right > m_width ||
@@ -676,10 +692,12 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
                                reference->Height == m_height;
     const bool aligned = mode == TJpegSaveMode::KeepUnchangedBlocks && referenceFits && m_inStep &&
                          region.Left % BlockWidth() == 0 && region.Top % BlockHeight() == 0;
+    const TQpRect suspect = changed ? IntersectRect(*changed, region) : region;
     auto sameRows = [&](int left, int top, int right, int bottom) {
-        for (int y = top; y < bottom; ++y)
-            if (std::memcmp(current.PixelPtr(left, y), reference->PixelPtr(left, y),
-                            static_cast<std::size_t>(right - left) * 3) != 0)
+        const TQpRect rows = IntersectRect({left, top, right, bottom}, suspect);
+        for (int y = rows.Top; y < rows.Bottom; ++y)
+            if (std::memcmp(current.PixelPtr(rows.Left, y), reference->PixelPtr(rows.Left, y),
+                            static_cast<std::size_t>(rows.Width()) * 3) != 0)
                 return false;
         return true;
     };
@@ -693,56 +711,88 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
 
     const int unitsWide = CeilDiv(region.Width(), BlockWidth());
     const int unitsHigh = CeilDiv(region.Height(), BlockHeight());
-    std::vector<TComponent> components(m_components.size());
+    // The units to encode, found first so that only their rows need storage of their own.
+    std::vector<std::uint8_t> encode(static_cast<std::size_t>(unitsWide) * unitsHigh, keep ? 0 : 1);
+    std::vector<int> bandRows; // rows of units holding one to encode
+    for (int unitY = 0; unitY < unitsHigh; ++unitY) {
+        const int top = region.Top + unitY * BlockHeight();
+        bool any = !keep;
+        if (keep && top < suspect.Bottom && top + BlockHeight() > suspect.Top)
+            for (int unitX = 0; unitX < unitsWide; ++unitX) {
+                const int left = region.Left + unitX * BlockWidth();
+                if (!sameRows(left, top, std::min(left + BlockWidth(), region.Right),
+                              std::min(top + BlockHeight(), region.Bottom))) {
+                    encode[static_cast<std::size_t>(unitY) * unitsWide + unitX] = 1;
+                    any = true;
+                }
+            }
+        if (any)
+            bandRows.push_back(unitY);
+    }
+
+    std::vector<TOutputComponent> components(m_components.size());
     for (std::size_t c = 0; c < m_components.size(); ++c) {
         const TComponent& source = m_components[c];
-        TComponent& target = components[c];
-        target.Id = source.Id;
-        target.H = source.H;
-        target.V = source.V;
-        target.QuantSlot = source.QuantSlot;
+        TOutputComponent& target = components[c];
         target.BlocksWide = unitsWide * source.H;
         target.BlocksHigh = unitsHigh * source.V;
-        target.Coefs.resize(static_cast<std::size_t>(target.BlocksWide) * target.BlocksHigh * 64);
-        if (!keep)
-            continue;
+        const std::size_t rowLength = static_cast<std::size_t>(target.BlocksWide) * 64;
+        target.Rows.assign(static_cast<std::size_t>(target.BlocksHigh), nullptr);
+        target.UnitRows.assign(static_cast<std::size_t>(unitsHigh), nullptr);
+        target.Band.resize(bandRows.size() * source.V * rowLength);
         const int offsetX = region.Left / BlockWidth() * source.H;
         const int offsetY = region.Top / BlockHeight() * source.V;
-        for (int y = 0; y < target.BlocksHigh; ++y)
-            std::memcpy(target.Coefs.data() + static_cast<std::size_t>(y) * target.BlocksWide * 64,
-                        source.Coefs.data() +
-                            ((static_cast<std::size_t>(offsetY) + y) * source.BlocksWide + offsetX) * 64,
-                        static_cast<std::size_t>(target.BlocksWide) * 64 * sizeof(std::int16_t));
-    }
-    for (int unitY = 0; unitY < unitsHigh; ++unitY)
-        for (int unitX = 0; unitX < unitsWide; ++unitX) {
-            const int left = region.Left + unitX * BlockWidth();
-            const int top = region.Top + unitY * BlockHeight();
-            if (keep && sameRows(left, top, std::min(left + BlockWidth(), region.Right),
-                                 std::min(top + BlockHeight(), region.Bottom)))
-                continue;
-            EncodeUnit(current, region, unitX, unitY, components);
+        auto sourceRow = [&](int y) {
+            return source.Coefs.data() +
+                   ((static_cast<std::size_t>(offsetY) + y) * source.BlocksWide + offsetX) * 64;
+        };
+        if (keep)
+            for (int y = 0; y < target.BlocksHigh; ++y)
+                target.Rows[y] = sourceRow(y);
+        for (std::size_t band = 0; band < bandRows.size(); ++band) {
+            const int unitY = bandRows[band];
+            std::int16_t* rows = target.Band.data() + band * source.V * rowLength;
+            target.UnitRows[unitY] = rows;
+            for (int by = 0; by < source.V; ++by) {
+                const int y = unitY * source.V + by;
+                if (keep)
+                    std::memcpy(rows + by * rowLength, sourceRow(y), rowLength * sizeof(std::int16_t));
+                target.Rows[y] = rows + by * rowLength;
+            }
         }
+    }
+    for (int unitY : bandRows)
+        for (int unitX = 0; unitX < unitsWide; ++unitX)
+            if (encode[static_cast<std::size_t>(unitY) * unitsWide + unitX])
+                EncodeUnit(current, region, unitX, unitY, components);
     return Write(path, components, region.Width(), region.Height());
 }
 
-bool TJpegCodec::Write(const std::string& path, const std::vector<TComponent>& components, int width,
+bool TJpegCodec::Write(const std::string& path, const std::vector<TOutputComponent>& components, int width,
                        int height) const
 {
     TWriteJob job{};
+    TServedRows served{};
+    std::array<std::vector<JBLOCKROW>, 4> rows;
+    served.Count = static_cast<int>(components.size());
+    job.Served = &served;
     job.Width = width;
     job.Height = height;
     job.Components = static_cast<int>(components.size());
     std::array<bool, 4> slotUsed{};
     for (std::size_t c = 0; c < components.size(); ++c) {
-        job.Ids[c] = components[c].Id;
-        job.H[c] = components[c].H;
-        job.V[c] = components[c].V;
-        job.QuantSlot[c] = components[c].QuantSlot;
+        const TComponent& component = m_components[c];
+        job.Ids[c] = component.Id;
+        job.H[c] = component.H;
+        job.V[c] = component.V;
+        job.QuantSlot[c] = component.QuantSlot;
         job.BlocksWide[c] = components[c].BlocksWide;
         job.BlocksHigh[c] = components[c].BlocksHigh;
-        job.Coefs[c] = components[c].Coefs.data();
-        slotUsed[components[c].QuantSlot] = true;
+        // The library only reads these rows; its row type is not const.
+        for (const std::int16_t* row : components[c].Rows)
+            rows[c].push_back(reinterpret_cast<JBLOCKROW>(const_cast<std::int16_t*>(row)));
+        served.Rows[c] = rows[c].data();
+        slotUsed[component.QuantSlot] = true;
     }
     for (int slot = 0; slot < 4; ++slot)
         job.Quant[slot] = slotUsed[slot] ? m_quant[slot].data() : nullptr;

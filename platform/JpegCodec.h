@@ -70,8 +70,10 @@ public:
     // Writes `region` of `current` (an image of Width x Height) to `path`. With a reference (the pixels
     // the coefficients decode to, in the same geometry) and KeepUnchangedBlocks, blocks whose pixels
     // equal the reference keep their coefficients; a file that is wholly unchanged is copied as loaded.
+    // `changed`, when given, bounds where `current` can differ from the reference: only blocks meeting it
+    // are compared, and an empty one means nothing changed.
     bool Save(const std::string& path, const TQpPixels& current, const TQpPixels* reference,
-              const TQpRect& region, TJpegSaveMode mode);
+              const TQpRect& region, TJpegSaveMode mode, const TQpRect* changed = nullptr);
 
     // For tests and tools that inspect the data; reading a block reads the coefficients.
     int ComponentCount() const { return static_cast<int>(m_components.size()); }
@@ -115,6 +117,16 @@ private:
         int BlocksHigh = 0;
         TCoefficients Coefs; // 64 per block, rows of blocks top to bottom
     };
+    // A component of a file being written. Its rows of blocks are read where they lie: kept ones in the
+    // codec's coefficients, re-encoded ones in Band, which holds only the rows of units that changed.
+    struct TOutputComponent
+    {
+        int BlocksWide = 0;
+        int BlocksHigh = 0;
+        std::vector<const std::int16_t*> Rows; // one per row of blocks
+        std::vector<std::int16_t*> UnitRows;   // per row of units: its first row in Band, or null
+        TCoefficients Band;
+    };
     struct TMarker
     {
         int Code = 0;
@@ -135,10 +147,10 @@ private:
     void Transform(TOp op);
     void LoseStep();
     void SizeGrids(bool allocate);
-    bool Write(const std::string& path, const std::vector<TComponent>& components, int width,
+    bool Write(const std::string& path, const std::vector<TOutputComponent>& components, int width,
                int height) const;
     void EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int unitX, int unitY,
-                    std::vector<TComponent>& components) const;
+                    std::vector<TOutputComponent>& components) const;
 
     bool m_holds = false;
     bool m_inStep = false;

@@ -55,6 +55,7 @@ struct TSetup
         editor->NewDocument(created);
         document = static_cast<TQpGraphicsDocument*>(created);
         document->SetImageSize(kImageWidth, kImageHeight, true);
+        document->PrepareEdit();
         // A photograph-like pattern: smooth gradients with fine texture.
         TQpPixels& pixels = *document->CurrentPixels();
         for (int y = 0; y < kImageHeight; ++y) {

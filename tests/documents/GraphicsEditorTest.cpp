@@ -383,6 +383,30 @@ TEST_F(GraphicsEditorTest, OneStrokeIsOneUndoStepThatRestoresExactPixels)
     EXPECT_EQ(Snapshot(document.UndoBase()), after);
 }
 
+TEST_F(GraphicsEditorTest, FirstStrokeGivesTheOriginalAndTheUndoBaseTheirOwnPixels)
+{
+    TQpGraphicsView* view = OpenInView("coffee.png");
+    if (!view)
+        GTEST_SKIP() << "photo missing";
+    TQpGraphicsDocument& document = view->Document();
+    EXPECT_TRUE(document.CopiesShared());
+    const std::vector<std::uint8_t> before = Snapshot(*document.CurrentPixels());
+    Editor->SetActiveTool(Brush);
+    Brush->Fill(view, {10, 20, 40, 30}, 1, 2, 3);
+    EXPECT_FALSE(document.CopiesShared());
+    // While the stroke runs, the tool sees the loaded pixels in both.
+    EXPECT_EQ(Snapshot(*Brush->OriginalPixels()), before);
+    EXPECT_EQ(Snapshot(*Brush->UndoBase()), before);
+    Brush->CancelDocumentEdit();
+    EXPECT_EQ(Snapshot(*document.CurrentPixels()), before);
+
+    Brush->Fill(view, {10, 20, 40, 30}, 1, 2, 3);
+    Brush->EndDocumentEdit();
+    EXPECT_EQ(Snapshot(*document.OriginalPixels()), before);
+    Editor->UndoCommand();
+    EXPECT_EQ(Snapshot(*document.CurrentPixels()), before);
+}
+
 TEST_F(GraphicsEditorTest, CancelRestoresPixelsAndEmptyCommitAddsNothing)
 {
     TQpGraphicsView* view = OpenInView("coffee.png");

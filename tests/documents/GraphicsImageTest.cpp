@@ -191,6 +191,7 @@ TEST_F(GraphicsImageTest, BrushEditOnATurnedJpegReencodesOnlyTheTouchedUnits)
     ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
     ASSERT_TRUE(m_image.RotateRight());
     ASSERT_TRUE(m_image.SaveImageFile(Path("turned.jpg"), kJpegFormat, 80));
+    m_image.PrepareEdit();
     // A dab inside the 16 x 16 unit (1, 2) of the turned image.
     for (int y = 36; y < 42; ++y)
         for (int x = 20; x < 26; ++x)
@@ -362,6 +363,106 @@ TEST_F(GraphicsImageTest, ResizeScalesTheCropRectangleAndNeverInvertsIt)
     EXPECT_EQ(4, thumb->GetHeight());
     ASSERT_TRUE(m_image.ResizeImage(1000, 2, true, false));
     EXPECT_EQ(1, m_image.ScaledCopy(100)->GetHeight()); // never 0
+}
+
+// A copy of a pixel window that owns its bytes.
+std::vector<std::uint8_t> Bytes(const TQpPixels& pixels)
+{
+    std::vector<std::uint8_t> bytes;
+    for (int y = pixels.Top; y < pixels.Top + pixels.Height; ++y)
+        bytes.insert(bytes.end(), pixels.PixelPtr(pixels.Left, y),
+                     pixels.PixelPtr(pixels.Left, y) + static_cast<std::size_t>(pixels.Width) * 3);
+    return bytes;
+}
+
+TEST_F(GraphicsImageTest, OriginalAndUndoBaseShareTheLoadedPixelsUntilTheFirstEdit)
+{
+    TQpPixelBuffer source;
+    FillPattern(source, 40, 30);
+    ASSERT_TRUE(TImageCodec::Encode(source, Path("in.png"), "image/png", 0));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    EXPECT_TRUE(m_image.CopiesShared());
+    ASSERT_TRUE(m_image.RotateRight());
+    m_image.Crop({2, 3, 30, 38});
+    EXPECT_TRUE(m_image.CopiesShared());
+    const std::vector<std::uint8_t> turned = Bytes(*m_image.CurrentPixels());
+
+    m_image.PrepareEdit();
+    EXPECT_FALSE(m_image.CopiesShared());
+    std::fill_n(m_image.CurrentPixels()->PixelPtr(5, 5), 30, std::uint8_t{1});
+    EXPECT_EQ(turned, Bytes(*m_image.OriginalPixels()));
+    EXPECT_EQ(turned, Bytes(m_image.UndoBase()));
+    EXPECT_NE(turned, Bytes(*m_image.CurrentPixels()));
+
+    // Loading again shares anew; asking for the original gives it its own copy.
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    EXPECT_TRUE(m_image.CopiesShared());
+    TQpPixels* original = m_image.OriginalPixels();
+    ASSERT_NE(nullptr, original);
+    EXPECT_FALSE(m_image.CopiesShared());
+    EXPECT_NE(original->Data, m_image.CurrentPixels()->Data);
+    EXPECT_TRUE(SamePixels(source, *original));
+}
+
+TEST_F(GraphicsImageTest, ChangesLeavingTheOriginalOutKeepTheLoadedOriginal)
+{
+    TQpPixelBuffer source;
+    FillPattern(source, 40, 30);
+    ASSERT_TRUE(TImageCodec::Encode(source, Path("in.png"), "image/png", 0));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    ASSERT_TRUE(m_image.ResizeImage(20, 15, false, false));
+    EXPECT_EQ(20, m_image.Width());
+    EXPECT_TRUE(SamePixels(source, *m_image.OriginalPixels()));
+
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    ASSERT_TRUE(m_image.SetImageSize(8, 8, false));
+    EXPECT_TRUE(SamePixels(source, *m_image.OriginalPixels()));
+
+    // Both new and blank: they share again without a copy.
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    ASSERT_TRUE(m_image.SetImageSize(8, 6, true));
+    EXPECT_TRUE(m_image.CopiesShared());
+    EXPECT_EQ(std::vector<std::uint8_t>(8 * 6 * 3, 0), Bytes(*m_image.OriginalPixels()));
+}
+
+TEST_F(GraphicsImageTest, SnapshotAndRestoreWhileSharedKeepTheOriginalApart)
+{
+    TQpPixelBuffer source;
+    FillPattern(source, 40, 30);
+    ASSERT_TRUE(TImageCodec::Encode(source, Path("in.png"), "image/png", 0));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    TQpPixelBuffer current, original;
+    m_image.SnapshotImages(current, &original);
+    EXPECT_TRUE(SamePixels(source, current));
+    EXPECT_TRUE(SamePixels(source, original));
+
+    TQpPixelBuffer other;
+    FillPattern(other, 40, 30, 7);
+    m_image.RestoreImages(other, nullptr);
+    EXPECT_TRUE(SamePixels(other, *m_image.CurrentPixels()));
+    EXPECT_TRUE(SamePixels(source, *m_image.OriginalPixels()));
+    EXPECT_TRUE(SamePixels(other, m_image.UndoBase()));
+}
+
+TEST_F(GraphicsImageTest, EditedSharedJpegSavesTheEditAfterPreparing)
+{
+    TQpPixelBuffer pixels;
+    FillPattern(pixels, 64, 48);
+    WriteFile(Path("in.jpg"), EncodeJpeg(pixels, TJSAMP_420));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
+    ASSERT_TRUE(m_image.SaveImageFile(Path("untouched.jpg"), kJpegFormat, 80));
+    EXPECT_EQ(ReadFile(Path("in.jpg")), ReadFile(Path("untouched.jpg")));
+    m_image.PrepareEdit();
+    for (int y = 4; y < 8; ++y)
+        std::fill_n(m_image.CurrentPixels()->PixelPtr(4, y), 12, std::uint8_t{0});
+    ASSERT_TRUE(m_image.SaveImageFile(Path("edited.jpg"), kJpegFormat, 80));
+    const TQpPixelBuffer edited = Decoded(Path("edited.jpg"));
+    EXPECT_LT(edited.PixelPtr(5, 5)[1], 40);
+    EXPECT_NE(ReadFile(Path("in.jpg")), ReadFile(Path("edited.jpg")));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "TestImages.h"
 
 #include <QTemporaryDir>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 
@@ -172,6 +173,83 @@ TEST_F(JpegCodecTest, AnEditChangesOnlyTheBlocksItTouched)
     EXPECT_FALSE(std::equal(saved.Block(0, 2, 2), saved.Block(0, 2, 2) + 64, original.Block(0, 2, 2)));
     EXPECT_GT(savedPixels.PixelPtr(20, 22)[0], 200);
     EXPECT_GT(savedPixels.PixelPtr(20, 22)[1], 200);
+}
+
+// Whether every block of `a` equals the block of `b`, except in the 16 x 16 units `touched` names.
+bool SameBlocksOutside(const TJpegCodec& a, const TJpegCodec& b, const std::function<bool(int, int)>& touched)
+{
+    for (int c = 0; c < a.ComponentCount(); ++c) {
+        const int perUnit = c == 0 ? 2 : 1;
+        for (int by = 0; by < a.BlocksHigh(c); ++by)
+            for (int bx = 0; bx < a.BlocksWide(c); ++bx)
+                if (!touched(bx / perUnit, by / perUnit) &&
+                    !std::equal(a.Block(c, bx, by), a.Block(c, bx, by) + 64, b.Block(c, bx, by)))
+                    return false;
+    }
+    return true;
+}
+
+TEST_F(JpegCodecTest, OnlyBlocksMeetingTheChangedRectangleAreCompared)
+{
+    LoadPattern(64, 48, TJSAMP_420);
+    TJpegCodec original;
+    TQpPixelBuffer originalPixels;
+    ASSERT_TRUE(original.Load(Path("in.jpg"), originalPixels));
+    TQpPixelBuffer edited;
+    edited.SetFormatAndBounds(pfBGR24, {0, 0, 64, 48});
+    edited.CopyFrom(m_pixels);
+    // Dabs in units (0, 0) and (3, 2); the caller vouches only for the second one's area.
+    for (int y = 2; y < 6; ++y)
+        std::fill_n(edited.PixelPtr(2, y), 12, std::uint8_t{255});
+    for (int y = 36; y < 40; ++y)
+        std::fill_n(edited.PixelPtr(52, y), 12, std::uint8_t{0});
+    const TQpRect changed{50, 34, 60, 42};
+    ASSERT_TRUE(m_codec.Save(Path("out.jpg"), edited, &m_pixels, {0, 0, 64, 48},
+                             TJpegSaveMode::KeepUnchangedBlocks, &changed));
+    TJpegCodec saved;
+    TQpPixelBuffer savedPixels;
+    ASSERT_TRUE(saved.Load(Path("out.jpg"), savedPixels));
+    EXPECT_TRUE(SameBlocksOutside(saved, original, [](int x, int y) { return x == 3 && y == 2; }));
+    EXPECT_FALSE(std::equal(saved.Block(0, 6, 4), saved.Block(0, 6, 4) + 64, original.Block(0, 6, 4)));
+    EXPECT_LT(savedPixels.PixelPtr(54, 37)[1], 40);
+    // The dab outside the rectangle was taken for unchanged.
+    EXPECT_EQ(0, std::memcmp(savedPixels.PixelPtr(0, 0), originalPixels.PixelPtr(0, 0), 16 * 3));
+
+    // With nothing changed the untouched file is copied as it was.
+    const TQpRect nothing{};
+    ASSERT_TRUE(m_codec.Save(Path("copy.jpg"), edited, &m_pixels, {0, 0, 64, 48},
+                             TJpegSaveMode::KeepUnchangedBlocks, &nothing));
+    EXPECT_TRUE(m_codec.LastSaveCopied());
+    EXPECT_EQ(ReadFile(Path("in.jpg")), ReadFile(Path("copy.jpg")));
+}
+
+TEST_F(JpegCodecTest, ProgressiveFileKeepsItsUntouchedBlocksThroughEveryScan)
+{
+    TQpPixelBuffer source;
+    FillPattern(source, 80, 64);
+    WriteFile(Path("in.jpg"), EncodeJpeg(source, TJSAMP_420, 90, TJFLAG_PROGRESSIVE));
+    ASSERT_TRUE(m_codec.Load(Path("in.jpg"), m_pixels));
+    TJpegCodec original;
+    TQpPixelBuffer originalPixels;
+    ASSERT_TRUE(original.Load(Path("in.jpg"), originalPixels));
+    TQpPixelBuffer edited;
+    edited.SetFormatAndBounds(pfBGR24, {0, 0, 80, 64});
+    edited.CopyFrom(m_pixels);
+    for (int y = 40; y < 44; ++y)
+        std::fill_n(edited.PixelPtr(20, y), 12, std::uint8_t{0});
+    ASSERT_TRUE(
+        m_codec.Save(Path("out.jpg"), edited, &m_pixels, {0, 0, 80, 64}, TJpegSaveMode::KeepUnchangedBlocks));
+    TJpegCodec saved;
+    TQpPixelBuffer savedPixels;
+    ASSERT_TRUE(saved.Load(Path("out.jpg"), savedPixels));
+    EXPECT_TRUE(SameBlocksOutside(saved, original, [](int x, int y) { return x == 1 && y == 2; }));
+    EXPECT_LT(savedPixels.PixelPtr(22, 42)[0], 40);
+    // Progressive still: the start of frame is SOF2.
+    const std::vector<std::uint8_t> bytes = ReadFile(Path("out.jpg"));
+    bool progressive = false;
+    for (std::size_t i = 0; i + 1 < bytes.size(); ++i)
+        progressive |= bytes[i] == 0xFF && bytes[i + 1] == 0xC2;
+    EXPECT_TRUE(progressive);
 }
 
 TEST_F(JpegCodecTest, ReencodingEverythingUsesTheFilesTablesAndStaysClose)

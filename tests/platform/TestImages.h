@@ -29,14 +29,16 @@ inline void FillPattern(TQpPixelBuffer& pixels, int width, int height, unsigned 
         }
 }
 
-// Encodes with TurboJPEG: subsampling TJSAMP_444, TJSAMP_422 or TJSAMP_420.
-inline std::vector<std::uint8_t> EncodeJpeg(const TQpPixels& pixels, int subsampling, int quality = 90)
+// Encodes with TurboJPEG: subsampling TJSAMP_444, TJSAMP_422 or TJSAMP_420; flags such as
+// TJFLAG_PROGRESSIVE.
+inline std::vector<std::uint8_t> EncodeJpeg(const TQpPixels& pixels, int subsampling, int quality = 90,
+                                            int flags = 0)
 {
     tjhandle handle = tjInitCompress();
     unsigned char* buffer = nullptr;
     unsigned long size = 0;
     tjCompress2(handle, pixels.Data, pixels.Width, pixels.Stride, pixels.Height, TJPF_BGR, &buffer, &size,
-                subsampling, quality, 0);
+                subsampling, quality, flags);
     std::vector<std::uint8_t> bytes(buffer, buffer + size);
     tjFree(buffer);
     tjDestroy(handle);
