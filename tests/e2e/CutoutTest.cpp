@@ -16,7 +16,6 @@
 #include <array>
 #include <climits>
 #include <cmath>
-#include <csignal>
 #include <cstdint>
 #include <fstream>
 #include <functional>
@@ -260,6 +259,7 @@ struct TPlacement
 {
     QPointF Origin; // screen position of the photo's top-left corner
     double Scale = 1;
+    double Error = 0; // mean difference of screen and photo, in levels
 };
 
 // Mean colour difference between the screen and the photo placed at `origin` with `scale`, over a
@@ -302,7 +302,7 @@ std::optional<TPlacement> PlacePhoto(const QImage& shot, const QRect& shown, con
                     const double error = PlacementError(shot, shown, photo, origin, scale);
                     if (error < bestError) {
                         bestError = error;
-                        best = {origin, scale};
+                        best = {origin, scale, error};
                     }
                 }
     // Resampling blurs edges; a wrong placement is off by tens of levels on a photo like this.
@@ -559,12 +559,14 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
     }
     const double total = double(photo.width()) * photo.height();
     const double iou = either > 0 ? double(both) / double(either) : 0.0;
-    std::printf(
-        "cutout: %d strokes painted at %.1f s, separated at %.1f s, saved at %.1f s; kept %.4f, key colour "
-        "%.4f, other %.5f, truth %.4f, seeds right %.5f / %.5f, IoU %.4f\n",
-        strokeCount, paintedAt / 1000.0, separatedAt / 1000.0, savedAt / 1000.0, kept / total, keyed / total,
-        other / total, truthCount / total, double(objectSeedsKept) / std::max<std::int64_t>(objectSeeds, 1),
-        double(backgroundSeedsKeyed) / std::max<std::int64_t>(backgroundSeeds, 1), iou);
+    std::printf("cutout: photo at %.1f,%.1f scale %.4f (mean error %.1f); %d strokes painted at %.1f s, "
+                "separated at %.1f s, saved at %.1f s; kept %.4f, key colour "
+                "%.4f, other %.5f, truth %.4f, seeds right %.5f / %.5f, IoU %.4f\n",
+                placement->Origin.x(), placement->Origin.y(), placement->Scale, placement->Error, strokeCount,
+                paintedAt / 1000.0, separatedAt / 1000.0, savedAt / 1000.0, kept / total, keyed / total,
+                other / total, truthCount / total,
+                double(objectSeedsKept) / std::max<std::int64_t>(objectSeeds, 1),
+                double(backgroundSeedsKeyed) / std::max<std::int64_t>(backgroundSeeds, 1), iou);
     RecordProperty("IoU", QString::number(iou, 'f', 4).toStdString());
     // What was painted is decided by the painting; the few seed pixels a horizontal run's rounded ends
     // miss are left to the segmentation.
