@@ -48,12 +48,78 @@ void InitErrorManager(TJpegErrorManager& manager)
     manager.Truncated = false;
 }
 
+// libjpeg reaches coefficient arrays only through its memory manager. Serving their rows from the codec's
+// own storage lets the decoder fill that storage in place and the encoder read kept blocks where they lie,
+// instead of copying every block of a photograph through arrays of the library's.
+struct TServedRows
+{
+    JBLOCKROW* Rows[4];
+    int BlocksWide[4];
+    int BlocksHigh[4];
+    int Count;
+    // Reading: the storage the decoder's arrays are made in, one per component in the order it asks.
+    TJpegCoefficients* Storage;
+    jvirt_barray_ptr (*LibraryRequest)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION);
+    JBLOCKARRAY (*LibraryAccess)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean);
+};
+
+jvirt_barray_ptr ServedArray(TServedRows* served, int component)
+{
+    return reinterpret_cast<jvirt_barray_ptr>(&served->Rows[component]);
+}
+
+jvirt_barray_ptr RequestServedRows(j_common_ptr info, int pool, boolean preZero, JDIMENSION blocksWide,
+                                   JDIMENSION blocksHigh, JDIMENSION maxAccess)
+{
+    auto* served = static_cast<TServedRows*>(info->client_data);
+    const int c = served->Count;
+    if (c >= 4 || !served->Storage)
+        return served->LibraryRequest(info, pool, preZero, blocksWide, blocksHigh, maxAccess);
+    // Fresh storage is zero-filled, as the decoder needs it.
+    TJpegCoefficients& storage = served->Storage[c];
+    if (!storage.Allocate(static_cast<std::size_t>(blocksWide) * blocksHigh * DCTSIZE2))
+        ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
+    auto* rows = static_cast<JBLOCKROW*>((*info->mem->alloc_large)(
+        info, JPOOL_IMAGE, static_cast<std::size_t>(blocksHigh) * sizeof(JBLOCKROW)));
+    for (JDIMENSION y = 0; y < blocksHigh; ++y)
+        rows[y] =
+            reinterpret_cast<JBLOCKROW>(storage.data() + static_cast<std::size_t>(y) * blocksWide * DCTSIZE2);
+    served->Rows[c] = rows;
+    served->BlocksWide[c] = static_cast<int>(blocksWide);
+    served->BlocksHigh[c] = static_cast<int>(blocksHigh);
+    served->Count = c + 1;
+    return ServedArray(served, c);
+}
+
+JBLOCKARRAY AccessServedRows(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION rows,
+                             boolean writable)
+{
+    auto* served = static_cast<TServedRows*>(info->client_data);
+    for (int c = 0; c < served->Count; ++c)
+        if (array == ServedArray(served, c)) {
+            if (startRow + rows > static_cast<JDIMENSION>(served->BlocksHigh[c]))
+                ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
+            return served->Rows[c] + startRow;
+        }
+    return served->LibraryAccess(info, array, startRow, rows, writable);
+}
+
+void ServeRows(j_common_ptr info, TServedRows* served)
+{
+    info->client_data = served;
+    served->LibraryRequest = info->mem->request_virt_barray;
+    served->LibraryAccess = info->mem->access_virt_barray;
+    info->mem->request_virt_barray = RequestServedRows;
+    info->mem->access_virt_barray = AccessServedRows;
+}
+
 struct TReadJob
 {
     const std::uint8_t* Data;
     std::size_t Size;
     bool HeaderOnly;
     jvirt_barray_ptr* Arrays;
+    TServedRows* Served;
 };
 
 bool ReadHeaderAndCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, TReadJob* job)
@@ -73,6 +139,7 @@ bool ReadHeaderAndCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* 
         return false;
     if (job->HeaderOnly)
         return true;
+    ServeRows(reinterpret_cast<j_common_ptr>(info), job->Served);
     job->Arrays = jpeg_read_coefficients(info);
     return job->Arrays != nullptr && !error->Truncated;
 }
@@ -116,30 +183,6 @@ bool CopyCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, co
     return true;
 }
 
-// The compressor reads the blocks it writes only through access_virt_barray. Serving the rows from where
-// they already lie spares copying every block of a photograph into arrays of the library's own.
-struct TServedRows
-{
-    JBLOCKROW* Rows[4];
-    int Count;
-    JBLOCKARRAY (*LibraryAccess)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean);
-};
-
-jvirt_barray_ptr ServedArray(TServedRows* served, int component)
-{
-    return reinterpret_cast<jvirt_barray_ptr>(&served->Rows[component]);
-}
-
-JBLOCKARRAY AccessServedRows(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION rows,
-                             boolean writable)
-{
-    auto* served = static_cast<TServedRows*>(info->client_data);
-    for (int c = 0; c < served->Count; ++c)
-        if (array == ServedArray(served, c))
-            return served->Rows[c] + startRow;
-    return served->LibraryAccess(info, array, startRow, rows, writable);
-}
-
 struct TWriteJob
 {
     int Width;
@@ -171,9 +214,7 @@ bool WriteCoefficients(jpeg_compress_struct* info, TJpegErrorManager* error, TWr
     if (setjmp(error->Jump))
         return false;
     jpeg_create_compress(info);
-    info->client_data = job->Served;
-    job->Served->LibraryAccess = info->mem->access_virt_barray;
-    info->mem->access_virt_barray = AccessServedRows;
+    ServeRows(reinterpret_cast<j_common_ptr>(info), job->Served);
     jpeg_mem_dest(info, &job->Output, &job->OutputSize);
     info->image_width = static_cast<JDIMENSION>(job->Width);
     info->image_height = static_cast<JDIMENSION>(job->Height);
@@ -315,7 +356,10 @@ bool TJpegCodec::ReadCoefficients(bool headerOnly)
     TJpegErrorManager error;
     InitErrorManager(error);
     guard.Info.err = &error.Pub;
-    TReadJob read{m_bytes.data(), m_bytes.size(), headerOnly, nullptr};
+    std::array<TJpegCoefficients, 4> storage;
+    TServedRows served{};
+    served.Storage = storage.data();
+    TReadJob read{m_bytes.data(), m_bytes.size(), headerOnly, nullptr, &served};
     if (!ReadHeaderAndCoefficients(&guard.Info, &error, &read))
         return false;
     const jpeg_decompress_struct& info = guard.Info;
@@ -328,7 +372,8 @@ bool TJpegCodec::ReadCoefficients(bool headerOnly)
     m_densityUnit = info.density_unit;
     m_densityX = std::max<int>(1, info.X_density);
     m_densityY = std::max<int>(1, info.Y_density);
-    m_components.assign(static_cast<std::size_t>(info.num_components), TComponent{});
+    m_components.clear();
+    m_components.resize(static_cast<std::size_t>(info.num_components));
     for (int c = 0; c < info.num_components; ++c) {
         const jpeg_component_info& source = info.comp_info[c];
         TComponent& component = m_components[c];
@@ -355,34 +400,42 @@ bool TJpegCodec::ReadCoefficients(bool headerOnly)
             m_markers.push_back({marker->marker, std::vector<std::uint8_t>(
                                                      marker->data, marker->data + marker->data_length)});
     }
-    SizeGrids(!headerOnly);
-    m_coefficientsRead = !headerOnly;
+    SizeGrids();
+    m_coefficientsRead = false;
     if (headerOnly)
         return true;
+    bool inPlace = served.Count == info.num_components;
+    for (int c = 0; inPlace && c < info.num_components; ++c)
+        inPlace = served.BlocksWide[c] == m_components[c].BlocksWide &&
+                  served.BlocksHigh[c] == m_components[c].BlocksHigh;
+    if (inPlace) {
+        for (int c = 0; c < info.num_components; ++c)
+            m_components[c].Coefs = std::move(storage[c]);
+        m_coefficientsRead = true;
+        return true;
+    }
+    // The library sized its arrays otherwise than the grid: copy block by block.
     TCopyJob copy{read.Arrays, info.num_components, {}, {}, {}};
     for (int c = 0; c < info.num_components; ++c) {
+        if (!m_components[c].Coefs.Allocate(static_cast<std::size_t>(m_components[c].BlocksWide) *
+                                            m_components[c].BlocksHigh * 64))
+            return false;
         copy.Dest[c] = m_components[c].Coefs.data();
         copy.BlocksWide[c] = m_components[c].BlocksWide;
         copy.BlocksHigh[c] = m_components[c].BlocksHigh;
     }
-    if (!CopyCoefficients(&guard.Info, &error, &copy)) {
-        m_coefficientsRead = false;
-        return false;
-    }
-    return true;
+    m_coefficientsRead = CopyCoefficients(&guard.Info, &error, &copy);
+    return m_coefficientsRead;
 }
 
-void TJpegCodec::SizeGrids(bool allocate)
+void TJpegCodec::SizeGrids()
 {
     const int unitsWide = CeilDiv(m_width, BlockWidth());
     const int unitsHigh = CeilDiv(m_height, BlockHeight());
     for (TComponent& component : m_components) {
         component.BlocksWide = unitsWide * component.H;
         component.BlocksHigh = unitsHigh * component.V;
-        component.Coefs.clear();
-        if (allocate)
-            component.Coefs.resize(static_cast<std::size_t>(component.BlocksWide) * component.BlocksHigh *
-                                   64);
+        component.Coefs.Free();
     }
 }
 
@@ -460,8 +513,7 @@ void TJpegCodec::LoseStep()
     m_inStep = false;
     m_pristine = false;
     for (TComponent& component : m_components) {
-        component.Coefs.clear();
-        component.Coefs.shrink_to_fit();
+        component.Coefs.Free();
     }
 }
 
@@ -488,40 +540,44 @@ void TJpegCodec::Transform(TOp op)
     for (TComponent& component : m_components) {
         const int wide = component.BlocksWide;
         const int high = component.BlocksHigh;
-        TCoefficients& coefs = component.Coefs;
+        std::int16_t* coefs = component.Coefs.data();
+        const std::size_t count = component.Coefs.size();
         switch (op) {
         case TOp::HFlip:
             for (int y = 0; y < high; ++y)
                 for (int x = 0; x < wide / 2; ++x)
-                    std::swap_ranges(coefs.begin() + (static_cast<std::ptrdiff_t>(y) * wide + x) * 64,
-                                     coefs.begin() + (static_cast<std::ptrdiff_t>(y) * wide + x + 1) * 64,
-                                     coefs.begin() +
-                                         (static_cast<std::ptrdiff_t>(y) * wide + wide - 1 - x) * 64);
-            for (std::size_t b = 0; b < coefs.size(); b += 64)
+                    std::swap_ranges(coefs + (static_cast<std::ptrdiff_t>(y) * wide + x) * 64,
+                                     coefs + (static_cast<std::ptrdiff_t>(y) * wide + x + 1) * 64,
+                                     coefs + (static_cast<std::ptrdiff_t>(y) * wide + wide - 1 - x) * 64);
+            for (std::size_t b = 0; b < count; b += 64)
                 for (int k = 1; k < 64; k += 2) // odd horizontal frequencies change sign
                     coefs[b + k] = static_cast<std::int16_t>(-coefs[b + k]);
             break;
         case TOp::VFlip:
             for (int y = 0; y < high / 2; ++y)
-                std::swap_ranges(coefs.begin() + static_cast<std::ptrdiff_t>(y) * wide * 64,
-                                 coefs.begin() + static_cast<std::ptrdiff_t>(y + 1) * wide * 64,
-                                 coefs.begin() + static_cast<std::ptrdiff_t>(high - 1 - y) * wide * 64);
-            for (std::size_t b = 0; b < coefs.size(); b += 64)
+                std::swap_ranges(coefs + static_cast<std::ptrdiff_t>(y) * wide * 64,
+                                 coefs + static_cast<std::ptrdiff_t>(y + 1) * wide * 64,
+                                 coefs + static_cast<std::ptrdiff_t>(high - 1 - y) * wide * 64);
+            for (std::size_t b = 0; b < count; b += 64)
                 for (int k = 8; k < 64; ++k)
                     if ((k / 8) % 2 == 1)
                         coefs[b + k] = static_cast<std::int16_t>(-coefs[b + k]);
             break;
         case TOp::Transpose: {
-            TCoefficients turned(coefs.size());
+            TCoefficients turned;
+            if (!turned.Allocate(count)) {
+                LoseStep();
+                return;
+            }
             for (int y = 0; y < high; ++y)
                 for (int x = 0; x < wide; ++x) {
-                    const std::int16_t* from = coefs.data() + (static_cast<std::size_t>(y) * wide + x) * 64;
+                    const std::int16_t* from = coefs + (static_cast<std::size_t>(y) * wide + x) * 64;
                     std::int16_t* to = turned.data() + (static_cast<std::size_t>(x) * high + y) * 64;
                     for (int v = 0; v < 8; ++v)
                         for (int u = 0; u < 8; ++u)
                             to[u * 8 + v] = from[v * 8 + u];
                 }
-            coefs = std::move(turned);
+            component.Coefs = std::move(turned);
             std::swap(component.BlocksWide, component.BlocksHigh);
             break;
         }
@@ -597,7 +653,11 @@ bool TJpegCodec::Crop(const TQpRect& rect)
     for (TComponent& component : m_components) {
         const int wide = CeilDiv(m_width, BlockWidth()) * component.H;
         const int high = CeilDiv(m_height, BlockHeight()) * component.V;
-        TCoefficients cropped(static_cast<std::size_t>(wide) * high * 64);
+        TCoefficients cropped;
+        if (!cropped.Allocate(static_cast<std::size_t>(wide) * high * 64)) {
+            LoseStep();
+            return false;
+        }
         for (int y = 0; y < high; ++y)
             std::memcpy(cropped.data() + static_cast<std::size_t>(y) * wide * 64,
                         component.Coefs.data() +
@@ -739,7 +799,8 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
         const std::size_t rowLength = static_cast<std::size_t>(target.BlocksWide) * 64;
         target.Rows.assign(static_cast<std::size_t>(target.BlocksHigh), nullptr);
         target.UnitRows.assign(static_cast<std::size_t>(unitsHigh), nullptr);
-        target.Band.resize(bandRows.size() * source.V * rowLength);
+        if (!target.Band.Allocate(bandRows.size() * source.V * rowLength))
+            return false;
         const int offsetX = region.Left / BlockWidth() * source.H;
         const int offsetY = region.Top / BlockHeight() * source.V;
         auto sourceRow = [&](int y) {
@@ -792,6 +853,8 @@ bool TJpegCodec::Write(const std::string& path, const std::vector<TOutputCompone
         for (const std::int16_t* row : components[c].Rows)
             rows[c].push_back(reinterpret_cast<JBLOCKROW>(const_cast<std::int16_t*>(row)));
         served.Rows[c] = rows[c].data();
+        served.BlocksWide[c] = components[c].BlocksWide;
+        served.BlocksHigh[c] = components[c].BlocksHigh;
         slotUsed[component.QuantSlot] = true;
     }
     for (int slot = 0; slot < 4; ++slot)

@@ -8,6 +8,7 @@
 // file's own tables. Saving compares the pixels it is given with the reference pixels the coefficients were
 // decoded to and re-encodes only the blocks that differ; an untouched file is written back byte for byte.
 
+#include "imaging/PageAllocator.h"
 #include "imaging/QpPixels.h"
 #include "platform/ImageCodec.h"
 
@@ -25,6 +26,21 @@ enum class TJpegSaveMode
 {
     ReencodeAll = 0,         // every block from the pixels, with the file's tables and sampling
     KeepUnchangedBlocks = 2, // blocks whose pixels equal the reference keep their coefficients
+};
+
+// Quantised coefficients, 64 per block, in zero-filled page storage: a decoder writes only the coefficients
+// that are not zero, and large grids get huge pages, so filling one costs few page faults.
+class TJpegCoefficients
+{
+public:
+    // `count` zeros; false, and empty, when memory is short.
+    bool Allocate(std::size_t count) { return m_pages.Allocate(count * sizeof(std::int16_t)); }
+    void Free() { m_pages.Free(); }
+    std::int16_t* data() const { return reinterpret_cast<std::int16_t*>(m_pages.Data()); }
+    std::size_t size() const { return m_pages.Size() / sizeof(std::int16_t); }
+
+private:
+    TPageBlock m_pages;
 };
 
 class TJpegCodec
@@ -91,21 +107,7 @@ public:
     }
 
 private:
-    // Coefficient storage that is not zeroed first: every block is written before it is read, and zeroing
-    // tens of megabytes costs more than reading them.
-    template <class T> struct TNoInitAllocator : std::allocator<T>
-    {
-        template <class U> struct rebind
-        {
-            using other = TNoInitAllocator<U>;
-        };
-        template <class U> void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
-        template <class U, class... A> void construct(U* p, A&&... a)
-        {
-            ::new (static_cast<void*>(p)) U(std::forward<A>(a)...);
-        }
-    };
-    using TCoefficients = std::vector<std::int16_t, TNoInitAllocator<std::int16_t>>;
+    using TCoefficients = TJpegCoefficients;
 
     struct TComponent
     {
@@ -146,7 +148,7 @@ private:
     bool TransformBytes(int op, const TQpRect* crop);
     void Transform(TOp op);
     void LoseStep();
-    void SizeGrids(bool allocate);
+    void SizeGrids();
     bool Write(const std::string& path, const std::vector<TOutputComponent>& components, int width,
                int height) const;
     void EncodeUnit(const TQpPixels& pixels, const TQpRect& region, int unitX, int unitY,
