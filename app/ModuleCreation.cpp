@@ -1,10 +1,12 @@
 #include "app/ModuleCreation.h"
 
 #include "documents/QpGraphicsEditor.h"
+#include "documents/QpGraphicsView.h"
 #include "framework/CommonDataModule.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
+#include "tools/SeparationTool.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,6 +50,18 @@ void CreateCoreModules()
     CommonDataModule->ProgressMeterOwner = std::make_unique<TProgressMeter>(bar);
     ProgressMeter = CommonDataModule->ProgressMeterOwner.get();
     ProgressMeter->Start(0);
+
+    // The cut-out tool's cursors; the eyedropper and the plus and minus belong to other tools.
+    const char* const cursors[] = {"Eyedropper", "Plus",        "Minus", "Fill",   "FillEmpty", "FillObject",
+                                   "FillBG",     "FillUnknown", "Empty", "Object", "BG",        "Unknown"};
+    for (int i = 0; i < 12; ++i)
+        InstallApplicationCursor(i + 1, QLatin1String(cursors[i]));
+
+    TQpSeparationTool* separation = nullptr;
+    QpApplication->CreateModule(separation);
+    if (separation->Button)
+        MainForm->SetImageIndex(separation->Button, 71);
+    editor->SetActiveTool(separation);
 }
 
 } // namespace
