@@ -1053,7 +1053,7 @@ bool TQpSeparationToolControl::SetCursor(Qt::KeyboardModifiers shift, QPoint poi
 bool TQpSeparationToolControl::MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point)
 {
     TQpSeparationTool* tool = SeparationTool();
-    if (!tool || button != Qt::RightButton)
+    if (!tool || !Active() || button != Qt::RightButton)
         return TQpBrushToolControl::MouseDown(button, shift, point);
     // The right button switches between the areas the regime offers.
     const int area = tool->Area();
@@ -1081,10 +1081,10 @@ bool TQpSeparationToolControl::MouseDown(Qt::MouseButton button, Qt::KeyboardMod
 bool TQpSeparationToolControl::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point)
 {
     TQpSeparationTool* tool = SeparationTool();
-    if (!tool || !tool->FillMode())
+    if (!tool || !Active() || !tool->FillMode())
         return TQpBrushToolControl::MouseUp(button, shift, point);
     if (button == Qt::LeftButton) {
-        const TQpPoint centre = View().ClientToImage(point);
+        const TQpPoint centre{BrushX(), BrushY()};
         const TQpRect crop = View().Document().CropRect();
         if (centre.X >= crop.Left && centre.X < crop.Right && centre.Y >= crop.Top && centre.Y < crop.Bottom)
             tool->FillAt(centre);

@@ -728,4 +728,36 @@ TEST_F(SeparationToolTest, ACloseDuringASeparationAbortsItAndClosesAfterwardsWhi
     EXPECT_FALSE(MainForm->isVisible());
 }
 
+TEST_F(SeparationToolTest, CursorShowsTheAreaTheFillModeAndThePlainPointerInEffect)
+{
+    TQpGraphicsView* view = Open(TestImage(40, 30));
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(Tool->ControlCount(), 1);
+    TQpGraphicsToolControl* control = Tool->Controls(0);
+    const auto cursor = [&] {
+        int number = -100;
+        EXPECT_TRUE(control->SetCursor(Qt::NoModifier, QPoint(5, 5), number));
+        return number;
+    };
+    EXPECT_EQ(cursor(), 12); // Unknown in the edge regime
+    Click("FillTBXButton");
+    EXPECT_EQ(cursor(), 8);
+    Click("FillTBXButton");
+    Click("RegimeFullTBXButton");
+    EXPECT_EQ(cursor(), 10); // Object
+    Click("AreaBGTBXButton");
+    EXPECT_EQ(cursor(), 11);
+    Click("AreaCleaningTBXButton");
+    EXPECT_EQ(cursor(), 9);
+    Click("RegimeEffectTBXButton");
+    EXPECT_EQ(cursor(), kCursorDefault);
+
+    // Another tool's turn: the control leaves the pointer and the right button alone.
+    Editor->SetActiveTool(Other);
+    int number = -100;
+    EXPECT_FALSE(control->SetCursor(Qt::NoModifier, QPoint(5, 5), number));
+    EXPECT_FALSE(control->MouseDown(Qt::RightButton, Qt::NoModifier, QPoint(5, 5)));
+    EXPECT_EQ(Tool->Area(), TQpSeparationTool::kCleaning);
+}
+
 } // namespace
