@@ -182,6 +182,8 @@ void TQpSeparationCommandState::Redo()
         region.ClearMarks();
         break;
     case TSeparationRecord::kToEdge:
+        // The regime goes with its marks, as for the switch to Effect.
+        m_tool.SetRegime(TQpSeparationTool::kEdge);
         m_tool.ConvertToEdge(host);
         break;
     case TSeparationRecord::kToEffect:
@@ -197,6 +199,7 @@ void TQpSeparationCommandState::Redo()
             region.FloodFill(m_after.X, m_after.Y, m_after.MarkLabel);
         break;
     case TSeparationRecord::kToFull:
+        m_tool.SetRegime(TQpSeparationTool::kFull);
         m_tool.ConvertToFull(host);
         break;
     case TSeparationRecord::kEffectParameter:

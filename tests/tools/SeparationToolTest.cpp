@@ -760,4 +760,67 @@ TEST_F(SeparationToolTest, CursorShowsTheAreaTheFillModeAndThePlainPointerInEffe
     EXPECT_EQ(Tool->Area(), TQpSeparationTool::kCleaning);
 }
 
+TEST_F(SeparationToolTest, RegimeSwitchesFillAndClearAreOneStepEachAndRedoRepeatsThem)
+{
+    TQpGraphicsView* view = Open(TestImage(40, 30));
+    ASSERT_NE(view, nullptr);
+    Click("RegimeFullTBXButton");
+    Tool->SetSize(5);
+    Stroke(view, Row(10, 5, 30));
+    Click("AreaBGTBXButton");
+    Stroke(view, Row(20, 5, 30));
+    const auto marks = Labels(Region());
+    const auto marked = Snapshot(Pixels());
+
+    // Edge turns object and background marks into unknown ones.
+    Click("RegimeEdgeTBXButton");
+    EXPECT_EQ(Region().Label(10, 10), kLabelUnknown);
+    EXPECT_EQ(Region().Label(10, 20), kLabelUnknown);
+    const auto edge = Labels(Region());
+    const auto edgePixels = Snapshot(Pixels());
+    // Full splits them: the first component found (columns from the left, each from the top) becomes
+    // background, the next one object.
+    Click("RegimeFullTBXButton");
+    EXPECT_EQ(Region().Label(10, 10), kLabelBackground);
+    EXPECT_EQ(Region().Label(10, 20), kLabelObject);
+    const auto full = Labels(Region());
+    const auto fullPixels = Snapshot(Pixels());
+    // A fill over the unmarked rest with the object label, then Clear.
+    Click("AreaObjectTBXButton");
+    FillAt(view, {1, 1});
+    EXPECT_EQ(Region().Label(39, 29), kLabelObject);
+    EXPECT_EQ(Region().Label(10, 10), kLabelBackground);
+    const auto filled = Labels(Region());
+    const auto filledPixels = Snapshot(Pixels());
+    // Filling where the label already is the area does nothing, and the fill mode ends.
+    const std::size_t steps = Steps();
+    FillAt(view, {2, 2});
+    EXPECT_EQ(Steps(), steps);
+    EXPECT_FALSE(Tool->FillMode());
+    Click("ClearTBXButton");
+    EXPECT_TRUE(Region().IsEmpty());
+    EXPECT_EQ(Steps(), 6u);
+
+    for (int i = 0; i < 4; ++i)
+        Editor->Undo();
+    EXPECT_EQ(Labels(Region()), marks);
+    EXPECT_EQ(Snapshot(Pixels()), marked);
+    EXPECT_EQ(Tool->Regime(), TQpSeparationTool::kFull);
+    Editor->Redo();
+    EXPECT_EQ(Labels(Region()), edge);
+    EXPECT_EQ(Snapshot(Pixels()), edgePixels);
+    EXPECT_EQ(Tool->Regime(), TQpSeparationTool::kEdge);
+    Editor->Redo();
+    EXPECT_EQ(Labels(Region()), full);
+    EXPECT_EQ(Snapshot(Pixels()), fullPixels);
+    EXPECT_EQ(Tool->Regime(), TQpSeparationTool::kFull);
+    Editor->Redo();
+    EXPECT_EQ(Labels(Region()), filled);
+    EXPECT_EQ(Snapshot(Pixels()), filledPixels);
+    Editor->Redo();
+    EXPECT_TRUE(Region().IsEmpty());
+    EXPECT_EQ(Snapshot(Pixels()), Snapshot(*Document().OriginalPixels()));
+    EXPECT_TRUE(CountsAgree(Region()));
+}
+
 } // namespace
