@@ -3,6 +3,8 @@
 // their means; grid B is the intermediate of the first pass. Both are [x][y] grids of blue, green, red
 // floats. Owned by the marked region.
 
+#include "imaging/HugePageAllocator.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -44,8 +46,8 @@ private:
     void ColumnPass(std::ptrdiff_t radius);
     void RowPass(std::ptrdiff_t radius);
 
-    std::vector<float> m_a;
-    std::vector<float> m_b;
+    THugeVector<float> m_a;
+    THugeVector<float> m_b;
     int m_width = 0;
     int m_height = 0;
     IProgressMeter* m_meter = nullptr; // not owned

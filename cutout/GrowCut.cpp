@@ -8,6 +8,8 @@
 
 namespace {
 
+constexpr int kPollColumns = 64;
+
 inline std::uint8_t Similarity(const TBgr& p, const TBgr& q)
 {
     const int d = std::max({std::abs(p.Blue - q.Blue), std::abs(p.Green - q.Green), std::abs(p.Red - q.Red)});
@@ -40,7 +42,7 @@ void TGrowCut::Release()
     m_region = nullptr;
 }
 
-bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
+bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/, const std::function<void()>& poll)
 {
     Release();
     const int width = region.Width();
@@ -90,10 +92,12 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
                              0};
         }
         column.swap(next);
+        if (poll && x % kPollColumns == kPollColumns - 1)
+            poll();
     }
 
     // Seeds surrounded by their own label cannot conquer anything and stay out.
-    for (int x = 0; x < width; ++x)
+    for (int x = 0; x < width; ++x) {
         for (int y = 0; y < height; ++y) {
             const std::uint32_t cell = Cell(x, y);
             if (free.test(m_cells[cell].Label) || !IsBoundaryCell(cell, x, y))
@@ -101,6 +105,9 @@ bool TGrowCut::Prepare(TMarkedRegion& region, const TQpRect& /*rect*/)
             m_active[m_activeCount++] = cell;
             m_cells[cell].Flags = kActive;
         }
+        if (poll && x % kPollColumns == kPollColumns - 1)
+            poll();
+    }
     return true;
 }
 

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class TMarkedRegion;
 
@@ -30,7 +31,8 @@ public:
 
     // Sizes the cells to the region and seeds the active stack. The rectangle is not used: the whole
     // image always takes part. False, leaving nothing prepared, when memory runs out.
-    bool Prepare(TMarkedRegion& region, const TQpRect& rect);
+    // `poll` runs between columns, so that a caller can keep its window alive on large fields.
+    bool Prepare(TMarkedRegion& region, const TQpRect& rect, const std::function<void()>& poll = {});
     // Up to maxSteps steps; returns the number of entries left in the active stack.
     std::size_t Run(int maxSteps);
     // Makes the pending label of active-stack entry `index` the cell's label; true when that changed it.

@@ -79,7 +79,7 @@ void TMarkedRegion::Resize(int width, int height)
     ClearPoints(m_backupPoints, m_backupCounts);
 }
 
-void TMarkedRegion::ClearPoints(std::vector<TPointRecord>& points, TLabelCounts& counts) const
+void TMarkedRegion::ClearPoints(TPointGrid& points, TLabelCounts& counts) const
 {
     std::fill(points.begin(), points.end(), TPointRecord{});
     counts.fill(0);
@@ -401,12 +401,21 @@ TQpRect TMarkedRegion::BoundsOfLabel(std::uint8_t label) const
 
 TQpRect TMarkedRegion::BoundsOfSet(const TLabelSet& labels) const
 {
+    // Only the first and the last member of each column can widen the rectangle.
     TQpRect rect = EmptyFieldRect();
-    const TPointRecord* point = m_points.data();
-    for (int x = 0; x < m_width; ++x)
-        for (int y = 0; y < m_height; ++y, ++point)
-            if (labels.test(point->Label))
-                Include(rect, x, y);
+    for (int x = 0; x < m_width; ++x) {
+        const TPointRecord* column = m_points.data() + Index(x, 0);
+        int first = 0;
+        while (first < m_height && !labels[column[first].Label])
+            ++first;
+        if (first == m_height)
+            continue;
+        int last = m_height - 1;
+        while (!labels[column[last].Label])
+            --last;
+        Include(rect, x, first);
+        Include(rect, x, last);
+    }
     return rect;
 }
 
@@ -415,8 +424,7 @@ TQpRect TMarkedRegion::Clip(const TQpRect& rect) const
     return IntersectRect(rect, Bounds());
 }
 
-void TMarkedRegion::CopyGrid(const std::vector<TPointRecord>& source, const TQpRect& rect,
-                             std::vector<TPointRecord>& grid) const
+void TMarkedRegion::CopyGrid(const TPointGrid& source, const TQpRect& rect, TPointGrid& grid) const
 {
     const TQpRect r = Clip(rect);
     grid.clear();
@@ -442,22 +450,19 @@ void TMarkedRegion::Backup(const TQpRect& rect)
     }
 }
 
-void TMarkedRegion::CopyBackup(TLabelCounts& counts, const TQpRect& rect,
-                               std::vector<TPointRecord>& grid) const
+void TMarkedRegion::CopyBackup(TLabelCounts& counts, const TQpRect& rect, TPointGrid& grid) const
 {
     counts = m_backupCounts;
     CopyGrid(m_backupPoints, rect, grid);
 }
 
-void TMarkedRegion::CopyCurrent(TLabelCounts& counts, const TQpRect& rect,
-                                std::vector<TPointRecord>& grid) const
+void TMarkedRegion::CopyCurrent(TLabelCounts& counts, const TQpRect& rect, TPointGrid& grid) const
 {
     counts = m_counts;
     CopyGrid(m_points, rect, grid);
 }
 
-bool TMarkedRegion::Restore(const TLabelCounts& counts, const TQpRect& rect,
-                            const std::vector<TPointRecord>& grid)
+bool TMarkedRegion::Restore(const TLabelCounts& counts, const TQpRect& rect, const TPointGrid& grid)
 {
     const TQpRect r = Clip(rect);
     const std::size_t area =

@@ -5,6 +5,7 @@
 // sees the photo. The region does not own the pixels; it owns its box mean for the blur effect.
 
 #include "cutout/ArithmeticMean.h"
+#include "imaging/HugePageAllocator.h"
 #include "imaging/QpPixels.h"
 
 #include <array>
@@ -27,6 +28,9 @@ struct TPointRecord
     friend bool operator==(const TPointRecord&, const TPointRecord&) = default;
 };
 static_assert(sizeof(TPointRecord) == 5, "point records are packed");
+
+// Points column by column (x outer, y inner).
+using TPointGrid = THugeVector<TPointRecord>;
 
 struct TBgr
 {
@@ -127,10 +131,10 @@ public:
 
     // Snapshots for undo. Rectangles are clipped to the field; grids are [x][y] over the clipped rectangle.
     void Backup(const TQpRect& rect);
-    void CopyBackup(TLabelCounts& counts, const TQpRect& rect, std::vector<TPointRecord>& grid) const;
-    void CopyCurrent(TLabelCounts& counts, const TQpRect& rect, std::vector<TPointRecord>& grid) const;
+    void CopyBackup(TLabelCounts& counts, const TQpRect& rect, TPointGrid& grid) const;
+    void CopyCurrent(TLabelCounts& counts, const TQpRect& rect, TPointGrid& grid) const;
     // Pixels are not touched. False, changing nothing, when the grid does not fit the rectangle.
-    bool Restore(const TLabelCounts& counts, const TQpRect& rect, const std::vector<TPointRecord>& grid);
+    bool Restore(const TLabelCounts& counts, const TQpRect& rect, const TPointGrid& grid);
 
     // An accumulator that has not taken any point yet: whole field, then a column's.
     TQpRect EmptyFieldRect() const { return {m_width - 1, m_height - 1, 0, 0}; }
@@ -149,11 +153,10 @@ private:
     void Render(std::uint8_t* pixel, const TPointRecord& point, std::uint8_t mode, int x, int y);
     void BuildBlurImage();
     void Resize(int width, int height);
-    void ClearPoints(std::vector<TPointRecord>& points, TLabelCounts& counts) const;
+    void ClearPoints(TPointGrid& points, TLabelCounts& counts) const;
     static void Include(TQpRect& rect, int x, int y);
     TQpRect Clip(const TQpRect& rect) const;
-    void CopyGrid(const std::vector<TPointRecord>& source, const TQpRect& rect,
-                  std::vector<TPointRecord>& grid) const;
+    void CopyGrid(const TPointGrid& source, const TQpRect& rect, TPointGrid& grid) const;
 
     int m_width = 0;
     int m_height = 0;
@@ -163,14 +166,14 @@ private:
     TLabelCounts m_backupCounts{};
     TLabelCounts m_counts{};
     TQpPixels* m_pixels = nullptr; // not owned
-    std::vector<std::uint32_t> m_fillStack;
+    THugeVector<std::uint32_t> m_fillStack;
     std::unique_ptr<TArithmeticMean> m_mean;
     bool m_blurValid = false;
     bool m_blurTried = false;
     TBgr m_fillColor{255, 255, 255};
     float m_tint[3] = {1.0f, 1.0f, 1.0f};
-    std::vector<TPointRecord> m_backupPoints;
-    std::vector<TPointRecord> m_points;
+    TPointGrid m_backupPoints;
+    TPointGrid m_points;
     std::size_t m_pointCount = 0;
     TLabelSet m_freeLabels;
 };

@@ -6,12 +6,87 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <vector>
 
 namespace {
 
 constexpr int kStepsPerSlice = 3;
 constexpr int kSlicesPerRepaint = 8;
 constexpr auto kRepaintInterval = std::chrono::milliseconds(100);
+// Between repaints pending input is still taken this often, so that Abort and the window answer at once.
+constexpr auto kMessageInterval = std::chrono::milliseconds(40);
+constexpr int kTileShift = 6;
+
+// Which 64 x 64 tiles hold changed points: a growing front is a thin ring, and its bounding box would
+// make every repaint redraw the whole inside.
+class TChangedTiles
+{
+public:
+    TChangedTiles(int width, int height)
+        : m_width(width), m_height(height), m_columns(((width - 1) >> kTileShift) + 1),
+          m_rows(((height - 1) >> kTileShift) + 1),
+          m_tiles(static_cast<std::size_t>(m_columns) * static_cast<std::size_t>(m_rows), 0)
+    {
+    }
+    void Mark(int x, int y)
+    {
+        m_tiles[static_cast<std::size_t>(y >> kTileShift) * static_cast<std::size_t>(m_columns) +
+                static_cast<std::size_t>(x >> kTileShift)] = 1;
+        m_any = true;
+    }
+    // Hands each run of changed tiles of a tile row to the host and forgets them.
+    void Flush(ISeparationHost& host)
+    {
+        if (!m_any)
+            return;
+        for (int row = 0; row < m_rows; ++row) {
+            std::uint8_t* tiles =
+                &m_tiles[static_cast<std::size_t>(row) * static_cast<std::size_t>(m_columns)];
+            for (int column = 0; column < m_columns;) {
+                if (!tiles[column]) {
+                    ++column;
+                    continue;
+                }
+                const int start = column;
+                while (column < m_columns && tiles[column])
+                    tiles[column++] = 0;
+                host.Repaint({start << kTileShift, row << kTileShift, std::min(column << kTileShift, m_width),
+                              std::min((row + 1) << kTileShift, m_height)});
+            }
+        }
+        m_any = false;
+    }
+
+private:
+    int m_width;
+    int m_height;
+    int m_columns;
+    int m_rows;
+    std::vector<std::uint8_t> m_tiles;
+    bool m_any = false;
+};
+
+// Takes pending messages when the last time lies kMessageInterval back.
+class TMessagePacer
+{
+public:
+    explicit TMessagePacer(ISeparationHost& host) : m_host(host) {}
+    void Poll()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - m_last >= kMessageInterval)
+            Processed(now);
+    }
+    void Processed(std::chrono::steady_clock::time_point now)
+    {
+        m_host.ProcessMessages();
+        m_last = now;
+    }
+
+private:
+    ISeparationHost& m_host;
+    std::chrono::steady_clock::time_point m_last = std::chrono::steady_clock::now();
+};
 
 void Unite(TQpRect& into, const TQpRect& rect)
 {
@@ -86,14 +161,15 @@ TSeparationResult RunSeparation(TMarkedRegion& region, TSeparationRegime regime,
         host.SegmentationStarting();
         {
             auto growCut = std::make_unique<TGrowCut>();
-            if (!growCut->Prepare(region, region.Bounds())) {
+            TMessagePacer pacer(host);
+            if (!growCut->Prepare(region, region.Bounds(), [&pacer] { pacer.Poll(); })) {
                 if (regime == TSeparationRegime::Edge)
                     RelabelMarksToUnknown(region, host);
                 result.Outcome = TSeparationOutcome::OutOfMemory;
                 return result;
             }
             // Only the points changed since the last repaint are handed over, never the whole image.
-            TQpRect shown = region.EmptyFieldRect();
+            TChangedTiles shown(region.Width(), region.Height());
             auto timerStart = std::chrono::steady_clock::now();
             int slicesSinceRepaint = 0;
             std::size_t active = 0;
@@ -104,26 +180,22 @@ TSeparationResult RunSeparation(TMarkedRegion& region, TSeparationRegime regime,
                         continue;
                     const TGrowCut::TEntry entry = growCut->Entry(i);
                     region.SetLabel(entry.X, entry.Y, static_cast<std::uint8_t>(entry.Label + 6));
-                    shown.Left = std::min(shown.Left, entry.X);
-                    shown.Top = std::min(shown.Top, entry.Y);
-                    shown.Right = std::max(shown.Right, entry.X + 1);
-                    shown.Bottom = std::max(shown.Bottom, entry.Y + 1);
+                    shown.Mark(entry.X, entry.Y);
                 }
                 ++result.Slices;
                 ++slicesSinceRepaint;
                 const auto now = std::chrono::steady_clock::now();
                 if (now - timerStart >= kRepaintInterval || slicesSinceRepaint >= kSlicesPerRepaint) {
-                    if (!shown.IsEmpty())
-                        host.Repaint(shown);
-                    shown = region.EmptyFieldRect();
-                    host.ProcessMessages();
+                    shown.Flush(host);
+                    pacer.Processed(now);
                     timerStart = std::chrono::steady_clock::now();
                     slicesSinceRepaint = 0;
+                } else {
+                    pacer.Poll();
                 }
                 aborted = host.AbortRequested();
             } while (active != 0 && !aborted);
-            if (!shown.IsEmpty())
-                host.Repaint(shown);
+            shown.Flush(host);
 
             if (!aborted) {
                 for (int x = 0; x < region.Width(); ++x) {

@@ -105,15 +105,21 @@ void TQpGraphicDocumentView::GeometryChanged()
     SetBounds({0, 0, m_document.Width(), m_document.Height()});
     m_reduced = QImage();
     m_factor = 0;
+    m_pending = TQpRect();
 }
 
 bool TQpGraphicDocumentView::EnsureReduced(int factor)
 {
     const int width = m_document.Width();
     const int height = m_document.Height();
-    if (m_factor == factor && m_reducedWidth == width && m_reducedHeight == height && !m_reduced.isNull())
+    if (m_factor == factor && m_reducedWidth == width && m_reducedHeight == height && !m_reduced.isNull()) {
+        if (!m_pending.IsEmpty())
+            Reduce(m_pending);
+        m_pending = TQpRect();
         return true;
+    }
     m_factor = 0;
+    m_pending = TQpRect();
     const int reducedWidth = (width + factor - 1) / factor;
     const int reducedHeight = (height + factor - 1) / factor;
     m_reduced = QImage(reducedWidth, reducedHeight, QImage::Format_BGR888);
@@ -141,27 +147,33 @@ void TQpGraphicDocumentView::Reduce(const TQpRect& rect)
     const int cellTop = area.Top / k;
     const int cellRight = (area.Right + k - 1) / k;
     const int cellBottom = (area.Bottom + k - 1) / k;
-    std::vector<std::uint32_t> sums(static_cast<std::size_t>(cellRight - cellLeft) * 3);
+    const int cells = cellRight - cellLeft;
+    std::vector<std::uint32_t> sums(static_cast<std::size_t>(cells) * 3);
     for (int cy = cellTop; cy < cellBottom; ++cy) {
         std::fill(sums.begin(), sums.end(), 0u);
         const int y0 = cy * k;
         const int y1 = std::min(y0 + k, bounds.Bottom);
-        const int x0 = cellLeft * k;
-        const int x1 = std::min(cellRight * k, bounds.Right);
         for (int y = y0; y < y1; ++y) {
-            const std::uint8_t* row = pixels->PixelPtr(x0, y);
-            for (int x = x0; x < x1; ++x, row += 3) {
-                std::uint32_t* sum = &sums[static_cast<std::size_t>(x / k - cellLeft) * 3];
-                sum[0] += row[0];
-                sum[1] += row[1];
-                sum[2] += row[2];
+            const std::uint8_t* row = pixels->PixelPtr(cellLeft * k, y);
+            std::uint32_t* sum = sums.data();
+            for (int cx = cellLeft; cx < cellRight; ++cx, sum += 3) {
+                const int w = std::min((cx + 1) * k, bounds.Right) - cx * k;
+                std::uint32_t b = 0, g = 0, r = 0;
+                for (int i = 0; i < w; ++i, row += 3) {
+                    b += row[0];
+                    g += row[1];
+                    r += row[2];
+                }
+                sum[0] += b;
+                sum[1] += g;
+                sum[2] += r;
             }
         }
         std::uint8_t* out = m_reduced.scanLine(cy) + static_cast<std::ptrdiff_t>(cellLeft) * 3;
-        for (int cx = cellLeft; cx < cellRight; ++cx, out += 3) {
+        const std::uint32_t* sum = sums.data();
+        for (int cx = cellLeft; cx < cellRight; ++cx, out += 3, sum += 3) {
             const int w = std::min((cx + 1) * k, bounds.Right) - cx * k;
             const std::uint32_t count = static_cast<std::uint32_t>(w) * static_cast<std::uint32_t>(y1 - y0);
-            const std::uint32_t* sum = &sums[static_cast<std::size_t>(cx - cellLeft) * 3];
             // Both hold blue, green, red in memory.
             out[0] = static_cast<std::uint8_t>((sum[0] + count / 2) / count);
             out[1] = static_cast<std::uint8_t>((sum[1] + count / 2) / count);
@@ -172,8 +184,15 @@ void TQpGraphicDocumentView::Reduce(const TQpRect& rect)
 
 void TQpGraphicDocumentView::ImageChanged(const TQpRect& rect)
 {
-    if (m_factor > 0 && m_reducedWidth == m_document.Width() && m_reducedHeight == m_document.Height())
-        Reduce(rect);
+    // Long operations report many small changes between two paints; the copy catches up once, when
+    // it is drawn.
+    if (m_factor > 0 && m_reducedWidth == m_document.Width() && m_reducedHeight == m_document.Height() &&
+        !rect.IsEmpty())
+        m_pending =
+            m_pending.IsEmpty()
+                ? rect
+                : TQpRect{std::min(m_pending.Left, rect.Left), std::min(m_pending.Top, rect.Top),
+                          std::max(m_pending.Right, rect.Right), std::max(m_pending.Bottom, rect.Bottom)};
 }
 
 void TQpGraphicDocumentView::PaintContent(TQpViewCanvas& canvas)

@@ -45,6 +45,7 @@ private:
     int m_factor = 0;
     int m_reducedWidth = 0;
     int m_reducedHeight = 0;
+    TQpRect m_pending; // changed since the copy was last brought up to date
 };
 
 class TQpGraphicsView : public TQpScrollViewControl, public IQpDocumentObserver

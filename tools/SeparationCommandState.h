@@ -72,7 +72,7 @@ private:
     {
         TQpPixelBuffer Pixels;
         TLabelCounts Counts{};
-        std::vector<TPointRecord> Points;
+        TPointGrid Points;
         int Regime = 0;
     };
 

@@ -330,7 +330,7 @@ TEST_F(MarkedRegionTest, ShowingTheStoredLabelsAndTheMarksAreInverses)
             Region.SetLabel(x, y, static_cast<std::uint8_t>(mark(random)));
             Region.SetStoredLabel(x, y, static_cast<std::uint8_t>(result(random)));
         }
-    std::vector<TPointRecord> before;
+    TPointGrid before;
     TLabelCounts counts;
     Region.CopyCurrent(counts, Region.Bounds(), before);
     std::vector<TTestBgr> shownBefore;
@@ -352,7 +352,7 @@ TEST_F(MarkedRegionTest, ShowingTheStoredLabelsAndTheMarksAreInverses)
         }
     for (int x = 0; x < 9; ++x)
         EXPECT_EQ(Region.ShowMarksColumn(x, 3), (TQpRect{x, 0, x + 1, 7}));
-    std::vector<TPointRecord> after;
+    TPointGrid after;
     TLabelCounts countsAfter;
     Region.CopyCurrent(countsAfter, Region.Bounds(), after);
     for (std::size_t i = 0; i < after.size(); ++i) {
@@ -381,7 +381,7 @@ TEST_F(MarkedRegionTest, SnapshotsRestoreTheRectangleAndTheCounts)
     Region.SetLabel(3, 2, 1);
     Region.SetStoredLabel(2, 1, 4);
     TLabelCounts counts;
-    std::vector<TPointRecord> grid;
+    TPointGrid grid;
     const TQpRect rect{1, 1, 3, 3};
     Region.CopyBackup(counts, rect, grid);
     EXPECT_EQ(counts, backupCounts);
@@ -393,7 +393,7 @@ TEST_F(MarkedRegionTest, SnapshotsRestoreTheRectangleAndTheCounts)
     EXPECT_EQ(grid[0].Label, 1);
     EXPECT_EQ(grid[0].Blue, 1) << "saved colour kept in the record";
 
-    std::vector<TPointRecord> backup;
+    TPointGrid backup;
     TLabelCounts oldCounts;
     Region.CopyBackup(oldCounts, rect, backup);
     const TTestBgr shown = PixelAt(*Pixels, 1, 1);
@@ -403,7 +403,7 @@ TEST_F(MarkedRegionTest, SnapshotsRestoreTheRectangleAndTheCounts)
     EXPECT_EQ(Region.Label(3, 2), 1) << "outside the rectangle";
     EXPECT_EQ(Region.Counts(), backupCounts);
     EXPECT_EQ(PixelAt(*Pixels, 1, 1), shown) << "pixels are the caller's";
-    EXPECT_FALSE(Region.Restore(oldCounts, rect, std::vector<TPointRecord>(3)));
+    EXPECT_FALSE(Region.Restore(oldCounts, rect, TPointGrid(3)));
 }
 
 TEST_F(MarkedRegionTest, AttachKeepsMarksOfTheSameSizeAndClearsOtherwise)
@@ -427,10 +427,10 @@ TEST_F(MarkedRegionTest, AttachKeepsMarksOfTheSameSizeAndClearsOtherwise)
         for (int y = 0; y < 5; ++y)
             EXPECT_EQ(PixelAt(*other, x, y), (TTestBgr{8, 9, 10}));
     TLabelCounts backup;
-    std::vector<TPointRecord> grid;
+    TPointGrid grid;
     Region.CopyBackup(backup, Region.Bounds(), grid);
     EXPECT_EQ(backup[0], 10u);
-    EXPECT_EQ(grid, std::vector<TPointRecord>(10));
+    EXPECT_EQ(grid, TPointGrid(10));
 }
 
 TEST_F(MarkedRegionTest, ClearMarksLeavesTheOverlayInThePicture)
@@ -443,7 +443,7 @@ TEST_F(MarkedRegionTest, ClearMarksLeavesTheOverlayInThePicture)
     EXPECT_TRUE(Region.IsEmpty());
     EXPECT_EQ(PixelAt(*Pixels, 1, 0), (TTestBgr{0, 200, 0}));
     TLabelCounts backup;
-    std::vector<TPointRecord> grid;
+    TPointGrid grid;
     Region.CopyBackup(backup, Region.Bounds(), grid);
     EXPECT_EQ(backup[1], 1u) << "the backup stays";
     Region.ClearAll();
