@@ -776,12 +776,13 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
     std::vector<int> bandRows; // rows of units holding one to encode
     for (int unitY = 0; unitY < unitsHigh; ++unitY) {
         const int top = region.Top + unitY * BlockHeight();
+        const int bottom = std::min(top + BlockHeight(), region.Bottom);
         bool any = !keep;
-        if (keep && top < suspect.Bottom && top + BlockHeight() > suspect.Top)
+        // Whole rows first: one comparison per row finds the unchanged rows of units, which are nearly all.
+        if (keep && !sameRows(region.Left, top, region.Right, bottom))
             for (int unitX = 0; unitX < unitsWide; ++unitX) {
                 const int left = region.Left + unitX * BlockWidth();
-                if (!sameRows(left, top, std::min(left + BlockWidth(), region.Right),
-                              std::min(top + BlockHeight(), region.Bottom))) {
+                if (!sameRows(left, top, std::min(left + BlockWidth(), region.Right), bottom)) {
                     encode[static_cast<std::size_t>(unitY) * unitsWide + unitX] = 1;
                     any = true;
                 }
