@@ -464,3 +464,23 @@ TEST_F(SeparationStoreToolTest, AFailureIsShownWhenTheCallerTakesNoMessage)
     EXPECT_TRUE(Messages.front().contains(QStringLiteral("cannot be stored")))
         << Messages.front().toStdString();
 }
+
+TEST_F(SeparationStoreTest, OnlyBackgroundPointsAreTransparent)
+{
+    // A 6 x 5 object with a background hole at (5, 4): the hole's four opaque neighbours give it 204.
+    FillPhoto(Photo, 12, 10);
+    ShowResult(Region, Photo,
+               [](int x, int y) { return x >= 3 && x < 9 && y >= 2 && y < 7 && !(x == 5 && y == 4); });
+    std::string name;
+    QString error;
+    ASSERT_TRUE(Store(name, error));
+    TAlphaChanal alpha;
+    ASSERT_TRUE(alpha.LoadCompressed((Folder / (name + ".alp")).string()));
+    EXPECT_EQ(alpha.Value(alpha.MarginX() + 2, alpha.MarginY() + 2), 204);
+
+    // A point left undecided counts as object.
+    ASSERT_TRUE(Region.SetLabel(5, 4, kLabelUnmarked));
+    ASSERT_TRUE(Store(name, error));
+    ASSERT_TRUE(alpha.LoadCompressed((Folder / (name + ".alp")).string()));
+    EXPECT_EQ(alpha.Value(alpha.MarginX() + 2, alpha.MarginY() + 2), 255);
+}
