@@ -36,7 +36,9 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setText(caption);
     button->setCheckable(checkable);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    // Three groups share the panel's width; captions may not widen them.
+    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    button->setMinimumWidth(20);
     return button;
 }
 
@@ -154,10 +156,13 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     layout->addWidget(SizeTrackBar);
 
     auto* groups = new QHBoxLayout;
+    groups->setSpacing(3);
     layout->addLayout(groups);
     RegimeTntGroupBox = new QGroupBox(QStringLiteral("Regime"), this);
     RegimeTntGroupBox->setObjectName(QStringLiteral("RegimeTntGroupBox"));
     auto* regimeLayout = new QVBoxLayout(RegimeTntGroupBox);
+    regimeLayout->setContentsMargins(3, 3, 3, 3);
+    regimeLayout->setSpacing(2);
     RegimeEdgeTBXButton = MakeButton(RegimeTntGroupBox, "RegimeEdgeTBXButton", QStringLiteral("Edge"), true);
     RegimeFullTBXButton = MakeButton(RegimeTntGroupBox, "RegimeFullTBXButton", QStringLiteral("Full"), true);
     RegimeEffectTBXButton =
@@ -169,11 +174,13 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
         regimeLayout->addWidget(button);
     }
     RegimeEdgeTBXButton->setChecked(true);
-    groups->addWidget(RegimeTntGroupBox);
+    groups->addWidget(RegimeTntGroupBox, 1);
 
     ActionsTntGroupBox = new QGroupBox(QStringLiteral("Actions"), this);
     ActionsTntGroupBox->setObjectName(QStringLiteral("ActionsTntGroupBox"));
     auto* actions = new QGridLayout(ActionsTntGroupBox);
+    actions->setContentsMargins(3, 3, 3, 3);
+    actions->setSpacing(2);
     SeparateTBXButton = MakeButton(ActionsTntGroupBox, "SeparateTBXButton", QStringLiteral("Separate"));
     ClearTBXButton = MakeButton(ActionsTntGroupBox, "ClearTBXButton", QStringLiteral("Clear"));
     FillTBXButton = MakeButton(ActionsTntGroupBox, "FillTBXButton", QStringLiteral("Fill"), true);
@@ -192,11 +199,13 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     actions->addWidget(StoreTBXButton, 1, 0);
     actions->addWidget(FillTBXButton, 2, 0);
     actions->addWidget(DoneTBXButton, 2, 0);
-    groups->addWidget(ActionsTntGroupBox);
+    groups->addWidget(ActionsTntGroupBox, 1);
 
     AreaTntGroupBox = new QGroupBox(QStringLiteral("Area Selection for"), this);
     AreaTntGroupBox->setObjectName(QStringLiteral("AreaTntGroupBox"));
     auto* areas = new QGridLayout(AreaTntGroupBox);
+    areas->setContentsMargins(3, 3, 3, 3);
+    areas->setSpacing(2);
     AreaObjectTBXButton = MakeButton(AreaTntGroupBox, "AreaObjectTBXButton", QStringLiteral("Object"), true);
     AreaBGTBXButton = MakeButton(AreaTntGroupBox, "AreaBGTBXButton", QStringLiteral("Backgrnd"), true);
     AreaBGTBXButton->setToolTip(QStringLiteral("Background"));
@@ -219,11 +228,12 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     areas->addWidget(AreaBGTBXButton, 1, 0);
     areas->addWidget(AreaCleaningTBXButton, 2, 0);
     AreaCleaningTBXButton->setChecked(true);
-    groups->addWidget(AreaTntGroupBox);
+    groups->addWidget(AreaTntGroupBox, 1);
     // The three groups line up at the Regime group's height.
-    ActionsTntGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    AreaTntGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
-    RegimeTntGroupBox->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    for (QGroupBox* group : {RegimeTntGroupBox, ActionsTntGroupBox, AreaTntGroupBox}) {
+        group->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        group->setMinimumWidth(40);
+    }
 
     EffectTntGroupBox = new QGroupBox(QStringLiteral("Effect"), this);
     EffectTntGroupBox->setObjectName(QStringLiteral("EffectTntGroupBox"));
