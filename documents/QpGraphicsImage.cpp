@@ -100,6 +100,8 @@ bool TQpGraphicsImage::LoadImageFile(const std::string& path, std::int32_t& form
     }
     ClearCropRect();
     m_fileMetadata.Assign(m_metadata);
+    m_codecKeepsFileOrientation = false;
+    m_codecOrientation = 1;
     ApplyOrientation();
     ResetUndoBase();
     CurrentPixelsReplaced();
@@ -218,108 +220,169 @@ void TQpGraphicsImage::PrepareEdit()
     ResetUndoBase();
 }
 
+std::vector<TQpGraphicsImage::TTurn> TQpGraphicsImage::OrientationTurns(int orientation)
+{
+    switch (orientation) {
+    case 2:
+        return {TTurn::Mirror};
+    case 3:
+        return {TTurn::Right, TTurn::Right};
+    case 4:
+        return {TTurn::Flip};
+    case 5:
+        return {TTurn::Right, TTurn::Mirror};
+    case 6:
+        return {TTurn::Right};
+    case 7:
+        return {TTurn::Right, TTurn::Flip};
+    case 8:
+        return {TTurn::Left};
+    default:
+        return {};
+    }
+}
+
+int TQpGraphicsImage::ComposeOrientation(int orientation, TTurn turn)
+{
+    // Each orientation is known by where it puts the cells of a 3 x 2 picture.
+    auto cells = [](const std::vector<TTurn>& turns) {
+        TQpLTBitmap tiny;
+        std::vector<std::uint8_t> result;
+        if (!tiny.SetSize(3, 2, pfBGR24))
+            return result;
+        for (int i = 0; i < 6; ++i)
+            tiny.GetPixels()->PixelPtr(i % 3, i / 3)[0] = static_cast<std::uint8_t>(i + 1);
+        for (TTurn each : turns)
+            ApplyTurn(tiny, each);
+        const TQpPixels& pixels = *tiny.GetPixels();
+        for (int y = 0; y < pixels.Height; ++y)
+            for (int x = 0; x < pixels.Width; ++x)
+                result.push_back(pixels.PixelPtr(x, y)[0]);
+        result.push_back(static_cast<std::uint8_t>(pixels.Width));
+        return result;
+    };
+    std::vector<TTurn> turns = OrientationTurns(orientation);
+    turns.push_back(turn);
+    const std::vector<std::uint8_t> wanted = cells(turns);
+    for (int candidate = 1; candidate <= 8; ++candidate)
+        if (cells(OrientationTurns(candidate)) == wanted)
+            return candidate;
+    return 1;
+}
+
+bool TQpGraphicsImage::ApplyTurn(TQpLTBitmap& image, TTurn turn)
+{
+    if (image.IsEmpty())
+        return true;
+    switch (turn) {
+    case TTurn::Left:
+        return image.RotateLeft();
+    case TTurn::Right:
+        return image.RotateRight();
+    case TTurn::Mirror:
+        return image.Mirror();
+    case TTurn::Flip:
+        return image.Flip();
+    }
+    return false;
+}
+
+TQpGraphicsImage::TTurn TQpGraphicsImage::Inverse(TTurn turn)
+{
+    return turn == TTurn::Left ? TTurn::Right : (turn == TTurn::Right ? TTurn::Left : turn);
+}
+
+void TQpGraphicsImage::TurnCodec(TJpegCodec& codec, TTurn turn)
+{
+    switch (turn) {
+    case TTurn::Left:
+        codec.RotateLeft();
+        break;
+    case TTurn::Right:
+        codec.RotateRight();
+        break;
+    case TTurn::Mirror:
+        codec.FlipHorizontal();
+        break;
+    case TTurn::Flip:
+        codec.FlipVertical();
+        break;
+    }
+}
+
+TQpRect TQpGraphicsImage::TurnRect(TTurn turn, const TQpRect& c, int w, int h)
+{
+    switch (turn) {
+    case TTurn::Left:
+        return {c.Top, w - c.Right, c.Bottom, w - c.Left};
+    case TTurn::Right:
+        return {h - c.Bottom, c.Left, h - c.Top, c.Right};
+    case TTurn::Mirror:
+        return {w - c.Right, c.Top, w - c.Left, c.Bottom};
+    case TTurn::Flip:
+        return {c.Left, h - c.Bottom, c.Right, h - c.Top};
+    }
+    return c;
+}
+
 // Shows the photograph upright the way every viewer does, as a lossless step of pixels, original and
-// codec alike, so that what is saved looks the same everywhere.
+// codec alike, so that what is saved looks the same everywhere. A codec that cannot turn on whole blocks
+// keeps the file's orientation instead and saves with it.
 void TQpGraphicsImage::ApplyOrientation()
 {
     const int orientation = TImageMetadata::Orientation(m_metadata);
-    switch (orientation) {
-    case 2:
-        Turn(TTurn::Mirror, false);
-        break;
-    case 3:
-        Turn(TTurn::Right, false);
-        Turn(TTurn::Right, false);
-        break;
-    case 4:
-        Turn(TTurn::Flip, false);
-        break;
-    case 5:
-        Turn(TTurn::Right, false);
-        Turn(TTurn::Mirror, false);
-        break;
-    case 6:
-        Turn(TTurn::Right, false);
-        break;
-    case 7:
-        Turn(TTurn::Right, false);
-        Turn(TTurn::Flip, false);
-        break;
-    case 8:
-        Turn(TTurn::Left, false);
-        break;
-    default:
+    const std::vector<TTurn> turns = OrientationTurns(orientation);
+    if (turns.empty())
         return;
+    // Where the codec could only make these turns by cutting through blocks, saving would re-encode the
+    // whole photograph: the coefficients stay as the file holds them and are saved with its orientation.
+    if (const TJpegCodec* codec = JpegCodec()) {
+        int w = codec->Width(), h = codec->Height();
+        int unitW = codec->BlockWidth(), unitH = codec->BlockHeight();
+        bool whole = codec->CoefficientsInStep();
+        for (TTurn turn : turns) {
+            whole = whole && ((turn == TTurn::Left || turn == TTurn::Mirror) ? w % unitW : h % unitH) == 0;
+            if (turn == TTurn::Left || turn == TTurn::Right) {
+                std::swap(w, h);
+                std::swap(unitW, unitH);
+            }
+        }
+        m_codecKeepsFileOrientation = !whole;
     }
+    for (TTurn turn : turns)
+        Turn(turn, false);
     TImageMetadata::SetShortOrLong(m_metadata, platform::kTagOrientation, 1);
+}
+
+void TQpGraphicsImage::SettleCodecOrientation()
+{
+    if (!m_codecKeepsFileOrientation)
+        return;
+    m_codecKeepsFileOrientation = false;
+    if (TJpegCodec* codec = JpegCodec())
+        for (TTurn turn : OrientationTurns(m_codecOrientation))
+            TurnCodec(*codec, turn);
+    m_codecOrientation = 1;
 }
 
 bool TQpGraphicsImage::Turn(TTurn turn, bool notify)
 {
     const int w = Width();
     const int h = Height();
-    auto apply = [turn](TQpLTBitmap& image) {
-        if (image.IsEmpty())
-            return true;
-        switch (turn) {
-        case TTurn::Left:
-            return image.RotateLeft();
-        case TTurn::Right:
-            return image.RotateRight();
-        case TTurn::Mirror:
-            return image.Mirror();
-        case TTurn::Flip:
-            return image.Flip();
-        }
+    if (m_current->IsEmpty() || !ApplyTurn(*m_current, turn))
         return false;
-    };
-    auto undo = [turn, &apply](TQpLTBitmap& image) {
-        switch (turn) {
-        case TTurn::Left:
-            return image.RotateRight();
-        case TTurn::Right:
-            return image.RotateLeft();
-        default:
-            return apply(image);
-        }
-    };
-    if (m_current->IsEmpty() || !apply(*m_current))
-        return false;
-    if (!apply(*m_original)) {
-        undo(*m_current);
+    if (!ApplyTurn(*m_original, turn)) {
+        ApplyTurn(*m_current, Inverse(turn));
         return false;
     }
-    if (HasCropRect()) {
-        const TQpRect c = m_cropRect;
-        switch (turn) {
-        case TTurn::Left:
-            m_cropRect = {c.Top, w - c.Right, c.Bottom, w - c.Left};
-            break;
-        case TTurn::Right:
-            m_cropRect = {h - c.Bottom, c.Left, h - c.Top, c.Right};
-            break;
-        case TTurn::Mirror:
-            m_cropRect = {w - c.Right, c.Top, w - c.Left, c.Bottom};
-            break;
-        case TTurn::Flip:
-            m_cropRect = {c.Left, h - c.Bottom, c.Right, h - c.Top};
-            break;
-        }
-    }
+    if (HasCropRect())
+        m_cropRect = TurnRect(turn, m_cropRect, w, h);
     if (TJpegCodec* codec = JpegCodec()) {
-        switch (turn) {
-        case TTurn::Left:
-            codec->RotateLeft();
-            break;
-        case TTurn::Right:
-            codec->RotateRight();
-            break;
-        case TTurn::Mirror:
-            codec->FlipHorizontal();
-            break;
-        case TTurn::Flip:
-            codec->FlipVertical();
-            break;
+        if (m_codecKeepsFileOrientation) {
+            m_codecOrientation = ComposeOrientation(m_codecOrientation, turn);
+            m_codecKeepsFileOrientation = m_codecOrientation != 1;
+        } else {
+            TurnCodec(*codec, turn);
         }
     }
     if (notify) {
@@ -355,6 +418,7 @@ void TQpGraphicsImage::Crop(const TQpRect& rect)
     const TQpRect r = IntersectRect(rect, TQpRect{0, 0, Width(), Height()});
     if (r.IsEmpty() || !m_current->Crop(r))
         return;
+    SettleCodecOrientation();
     if (!m_original->IsEmpty())
         m_original->Crop(r);
     ClearCropRect();
@@ -376,6 +440,7 @@ bool TQpGraphicsImage::ResizeImage(int width, int height, bool includeOriginal, 
         PrepareEdit();
     if (!m_current->Resize(width, height))
         return false;
+    SettleCodecOrientation();
     if (scaleCropRect && HasCropRect()) {
         // Rounded inwards, which can leave nothing of a narrow rectangle: then there is no crop any more.
         const TQpRect c = m_cropRect;
@@ -412,6 +477,7 @@ bool TQpGraphicsImage::SetImageSize(int width, int height, bool includeOriginal)
         return false;
     if (!m_current->SetSize(width, height, pfBGR24))
         return false;
+    SettleCodecOrientation();
     CurrentPixelsReplaced();
     ResetUndoBase();
     if (TJpegCodec* codec = JpegCodec()) {
@@ -436,6 +502,7 @@ void TQpGraphicsImage::RestoreImages(const TQpPixelBuffer& current, const TQpPix
     if (original)
         m_original->Assign(*original);
     // The codec cannot know which of its states the restored pixels belong to.
+    SettleCodecOrientation();
     if (TJpegCodec* codec = JpegCodec()) {
         codec->Resized(Width(), Height());
         codec->Detach();
@@ -510,11 +577,14 @@ bool TQpGraphicsImage::SaveImageFile(const std::string& path, std::int32_t forma
 bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality)
 {
     const TQpPixels& pixels = *m_current->GetPixels();
-    const TQpRect region = CropRect();
+    TQpRect region = CropRect();
     TQpCustomProperties items;
     items.Assign(m_metadata);
     TJpegCodec* codec = format == kJpegFormat ? JpegCodec() : nullptr;
-    if (codec) {
+    if (codec && m_codecKeepsFileOrientation) {
+        if (!SaveInFileOrientation(path, *codec, region, items))
+            return false;
+    } else if (codec) {
         // A shared original is the current image itself: nothing was changed since loading.
         const TQpPixels* reference = m_shared ? &pixels : m_original->GetPixels();
         const TQpRect unchanged{};
@@ -539,7 +609,7 @@ bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t forma
     }
     if (format == kBmpFormat || items.Count() == 0)
         return true;
-    // What a viewer reads of the size must be the saved image's.
+    // What a viewer reads of the size must be the saved image's, as written.
     if (items.IndexOf(platform::kTagPixelXDimension) >= 0)
         TImageMetadata::SetShortOrLong(items, platform::kTagPixelXDimension,
                                        static_cast<std::uint32_t>(region.Width()));
@@ -550,5 +620,45 @@ bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t forma
         return true; // the file's bytes already carry exactly these items
     // The pixels are complete without it; metadata exiv2 cannot place is not worth losing the picture.
     TImageMetadata::WriteFile(path, items);
+    return true;
+}
+
+bool TQpGraphicsImage::SaveInFileOrientation(const std::string& path, TJpegCodec& codec, TQpRect& region,
+                                             TQpCustomProperties& items)
+{
+    const std::vector<TTurn> turns = OrientationTurns(m_codecOrientation);
+    auto turnBack = [&turns](const TQpPixels& pixels, TQpLTBitmap& image) {
+        if (!image.Assign(pixels))
+            return false;
+        for (auto turn = turns.rbegin(); turn != turns.rend(); ++turn)
+            if (!ApplyTurn(image, Inverse(*turn)))
+                return false;
+        return true;
+    };
+    TQpLTBitmap current, original;
+    if (!turnBack(*m_current->GetPixels(), current))
+        return false;
+    // A shared original is the current image itself: nothing was changed since loading.
+    const TQpPixels* reference = current.GetPixels();
+    const TQpRect unchanged{};
+    const TQpRect* changed = &unchanged;
+    if (!m_shared) {
+        changed = nullptr;
+        reference = m_original->IsEmpty() || !turnBack(*m_original->GetPixels(), original)
+                        ? nullptr
+                        : original.GetPixels();
+    }
+    int w = Width(), h = Height();
+    for (auto turn = turns.rbegin(); turn != turns.rend(); ++turn) {
+        region = TurnRect(Inverse(*turn), region, w, h);
+        if (*turn == TTurn::Left || *turn == TTurn::Right)
+            std::swap(w, h);
+    }
+    if (!codec.Save(path, *current.GetPixels(), reference, region, TJpegSaveMode::KeepUnchangedBlocks,
+                    changed) &&
+        !codec.Save(path, *current.GetPixels(), reference, region, TJpegSaveMode::ReencodeAll))
+        return false;
+    TImageMetadata::SetShortOrLong(items, platform::kTagOrientation,
+                                   static_cast<std::uint32_t>(m_codecOrientation));
     return true;
 }

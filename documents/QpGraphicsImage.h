@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // Format identifiers of image documents.
 constexpr std::int32_t kTransferBlockFormat = -1;
@@ -109,11 +110,31 @@ private:
     void AdoptLoaded(std::unique_ptr<TQpLTBitmap> image);
     void ApplyOrientation();
     bool SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality);
+    // Writes the codec's coefficients in the file's orientation, the pixels turned back into it; `region`
+    // becomes the written rectangle in that orientation and `items` get the orientation.
+    bool SaveInFileOrientation(const std::string& path, platform::TJpegCodec& codec, TQpRect& region,
+                               TQpCustomProperties& items);
+    // Turns the codec's coefficients upright after all, before an operation the codec has to follow.
+    void SettleCodecOrientation();
+
+    static bool ApplyTurn(TQpLTBitmap& image, TTurn turn);
+    static TTurn Inverse(TTurn turn);
+    static void TurnCodec(platform::TJpegCodec& codec, TTurn turn);
+    // `rect` of a width x height image, after the turn.
+    static TQpRect TurnRect(TTurn turn, const TQpRect& rect, int width, int height);
+    // The turns that show a photograph of EXIF orientation `orientation` upright, in order.
+    static std::vector<TTurn> OrientationTurns(int orientation);
+    // The orientation of what `turn` makes of an image shown upright by `orientation`.
+    static int ComposeOrientation(int orientation, TTurn turn);
 
     std::unique_ptr<TQpLTBitmap> m_current;
     std::unique_ptr<TQpLTBitmap> m_original; // empty while shared
     TQpPixelBuffer m_undoBase;               // released while shared
     bool m_shared = true;
+    // Whether the codec keeps the coefficients as the file holds them, which m_codecOrientation (an EXIF
+    // orientation) turns into the image shown: a photograph whose upright turn would cut through blocks.
+    bool m_codecKeepsFileOrientation = false;
+    int m_codecOrientation = 1;
     TQpGraphicsDocumentProperties m_metadata;
     // The items as the file held them, to know when a copied file needs no new metadata.
     TQpCustomProperties m_fileMetadata;

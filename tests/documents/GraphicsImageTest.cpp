@@ -465,4 +465,124 @@ TEST_F(GraphicsImageTest, EditedSharedJpegSavesTheEditAfterPreparing)
     EXPECT_NE(ReadFile(Path("in.jpg")), ReadFile(Path("edited.jpg")));
 }
 
+// Units of 16 x 16 pixels (4:2:0) whose coefficients differ between two files of one size.
+int ChangedUnits(const TJpegCodec& a, const TJpegCodec& b)
+{
+    int changed = 0;
+    for (int uy = 0; uy < a.BlocksHigh(1); ++uy)
+        for (int ux = 0; ux < a.BlocksWide(1); ++ux) {
+            bool same = true;
+            for (int c = 0; c < 3; ++c) {
+                const int per = c == 0 ? 2 : 1;
+                for (int by = uy * per; by < (uy + 1) * per; ++by)
+                    for (int bx = ux * per; bx < (ux + 1) * per; ++bx)
+                        same = same &&
+                               std::equal(a.Block(c, bx, by), a.Block(c, bx, by) + 64, b.Block(c, bx, by));
+            }
+            changed += same ? 0 : 1;
+        }
+    return changed;
+}
+
+TEST_F(GraphicsImageTest, OrientedPhotoCutThroughBlocksKeepsTheFilesCoefficientsAndOrientation)
+{
+    WritePhoto("in.jpg", 150, 100, 6); // turning it clockwise would cut through its 16 x 16 units
+    const TQpPixelBuffer stored = Decoded(Path("in.jpg"));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
+    ASSERT_EQ(100, m_image.Width());
+    ASSERT_EQ(150, m_image.Height());
+    EXPECT_EQ(0, std::memcmp(m_image.CurrentPixels()->PixelPtr(0, 0), stored.PixelPtr(0, 99), 3));
+    EXPECT_EQ(1, TImageMetadata::Orientation(m_image.Metadata()));
+    ASSERT_NE(nullptr, m_image.JpegCodec());
+    EXPECT_TRUE(m_image.JpegCodec()->CoefficientsInStep());
+
+    // Untouched, the file is written back as it was.
+    ASSERT_TRUE(m_image.SaveImageFile(Path("untouched.jpg"), kJpegFormat, 80));
+    EXPECT_EQ(ReadFile(Path("in.jpg")), ReadFile(Path("untouched.jpg")));
+
+    // A dab changes only the units under it, and the file keeps its orientation.
+    m_image.PrepareEdit();
+    for (int y = 40; y < 45; ++y)
+        std::fill_n(m_image.CurrentPixels()->PixelPtr(60, y), 15, std::uint8_t{0});
+    ASSERT_TRUE(m_image.SaveImageFile(Path("edited.jpg"), kJpegFormat, 80));
+    TQpCustomProperties items;
+    ASSERT_TRUE(TImageMetadata::ReadFile(Path("edited.jpg"), items));
+    EXPECT_EQ(6, TImageMetadata::Orientation(items));
+    EXPECT_EQ("Maker", TImageMetadata::Text(items, kTagMake));
+    TJpegCodec in, edited;
+    TQpPixelBuffer inPixels, editedPixels;
+    ASSERT_TRUE(in.Load(Path("in.jpg"), inPixels));
+    ASSERT_TRUE(edited.Load(Path("edited.jpg"), editedPixels));
+    ASSERT_EQ(150, edited.Width());
+    const int changed = ChangedUnits(in, edited);
+    EXPECT_GE(changed, 1);
+    EXPECT_LE(changed, 4);
+    // Shown upright again, the dab is where it was made.
+    TQpGraphicsImage back;
+    ASSERT_TRUE(back.LoadImageFile(Path("edited.jpg"), format));
+    EXPECT_LT(back.CurrentPixels()->PixelPtr(62, 42)[1], 40);
+    EXPECT_LT(MeanDifference(*m_image.CurrentPixels(), *back.CurrentPixels()), 1.0);
+}
+
+TEST_F(GraphicsImageTest, TurningAKeptOrientationBackToTheFilesWritesItsCoefficientsUpright)
+{
+    WritePhoto("in.jpg", 150, 100, 6);
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
+    ASSERT_TRUE(m_image.RotateLeft());
+    ASSERT_TRUE(m_image.SaveImageFile(Path("out.jpg"), kJpegFormat, 80));
+    TQpCustomProperties items;
+    ASSERT_TRUE(TImageMetadata::ReadFile(Path("out.jpg"), items));
+    EXPECT_EQ(1, TImageMetadata::Orientation(items));
+    TJpegCodec in, out;
+    TQpPixelBuffer inPixels, outPixels;
+    ASSERT_TRUE(in.Load(Path("in.jpg"), inPixels));
+    ASSERT_TRUE(out.Load(Path("out.jpg"), outPixels));
+    EXPECT_EQ(0, ChangedUnits(in, out));
+    EXPECT_TRUE(SamePixels(*m_image.CurrentPixels(), outPixels));
+}
+
+TEST_F(GraphicsImageTest, EveryKeptOrientationTurnsBackIntoTheFile)
+{
+    for (int orientation = 2; orientation <= 8; ++orientation) {
+        SCOPED_TRACE(orientation);
+        WritePhoto("in.jpg", 150, 100, orientation);
+        std::int32_t format = 0;
+        TQpGraphicsImage image;
+        ASSERT_TRUE(image.LoadImageFile(Path("in.jpg"), format));
+        ASSERT_TRUE(image.RotateRight()); // one more turn on top of the file's
+        image.PrepareEdit();
+        std::fill_n(image.CurrentPixels()->PixelPtr(3, 3), 6, std::uint8_t{0}); // two pixels
+        ASSERT_TRUE(image.SaveImageFile(Path("out.jpg"), kJpegFormat, 80));
+        TQpGraphicsImage back;
+        ASSERT_TRUE(back.LoadImageFile(Path("out.jpg"), format));
+        ASSERT_EQ(image.Width(), back.Width());
+        ASSERT_EQ(image.Height(), back.Height());
+        EXPECT_LT(MeanDifference(*image.CurrentPixels(), *back.CurrentPixels()), 1.0);
+        TJpegCodec in, out;
+        TQpPixelBuffer inPixels, outPixels;
+        ASSERT_TRUE(in.Load(Path("in.jpg"), inPixels));
+        ASSERT_TRUE(out.Load(Path("out.jpg"), outPixels));
+        if (in.Width() == out.Width()) {
+            EXPECT_LE(ChangedUnits(in, out), 2); // the two pixels can fall on both sides of a unit edge
+        }
+    }
+}
+
+TEST_F(GraphicsImageTest, CropOfAKeptOrientationWritesTheImageUpright)
+{
+    WritePhoto("in.jpg", 150, 100, 6);
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.jpg"), format));
+    m_image.Crop({10, 20, 90, 120});
+    ASSERT_TRUE(m_image.SaveImageFile(Path("out.jpg"), kJpegFormat, 80));
+    TQpCustomProperties items;
+    ASSERT_TRUE(TImageMetadata::ReadFile(Path("out.jpg"), items));
+    EXPECT_EQ(1, TImageMetadata::Orientation(items));
+    const TQpPixelBuffer saved = Decoded(Path("out.jpg"));
+    // Cut through the units, it was encoded anew with the file's tables.
+    EXPECT_LT(MeanDifference(*m_image.CurrentPixels(), saved), 8.0);
+}
+
 } // namespace
