@@ -823,4 +823,36 @@ TEST_F(SeparationToolTest, RegimeSwitchesFillAndClearAreOneStepEachAndRedoRepeat
     EXPECT_TRUE(CountsAgree(Region()));
 }
 
+TEST_F(SeparationToolTest, TheRegionFollowsTheImageStorageThroughOtherToolsAndUndo)
+{
+    TQpGraphicsView* view = Open(TestImage(40, 40));
+    ASSERT_NE(view, nullptr);
+    Click("RegimeFullTBXButton");
+    Tool->SetSize(5);
+    Stroke(view, Row(10, 5, 30));
+    ASSERT_EQ(Steps(), 1u);
+
+    // Another tool's step turned the image: same size, so the marks stay, on the new storage.
+    ASSERT_TRUE(Document().RotateLeft());
+    Document().NotifyImageChanged(Other, {0, 0, 40, 40});
+    EXPECT_EQ(Region().Pixels(), Document().CurrentPixels());
+    EXPECT_TRUE(Region().HasLabel(kLabelObject));
+
+    // Undo attaches before it writes, whatever happened to the storage in between.
+    ASSERT_TRUE(Document().RotateRight());
+    Editor->Undo();
+    EXPECT_EQ(Region().Pixels(), Document().CurrentPixels());
+    EXPECT_TRUE(Region().IsEmpty());
+    EXPECT_TRUE(CountsAgree(Region()));
+    Editor->Redo();
+    EXPECT_TRUE(Region().HasLabel(kLabelObject));
+
+    // A change of size drops the marks.
+    Document().Crop({0, 0, 20, 40});
+    Document().NotifyImageChanged(Other, {0, 0, 20, 40});
+    EXPECT_EQ(Region().Width(), 20);
+    EXPECT_TRUE(Region().IsEmpty());
+    EXPECT_EQ(Region().Pixels(), Document().CurrentPixels());
+}
+
 } // namespace
