@@ -195,7 +195,8 @@ void TQpGraphicsTool::SetToolVisible(bool value)
 
 void TQpGraphicsTool::Activate()
 {
-    if (!QpGraphicsEditor)
+    // A script word reaches here without the disabled button that keeps a locked tool in place.
+    if (!QpGraphicsEditor || (QpGraphicsEditor->ToolLocked() && QpGraphicsEditor->ActiveTool() != this))
         return;
     QpGraphicsEditor->SetActiveTool(this);
     if (m_demoRecorder && !m_demoName.isEmpty()) {

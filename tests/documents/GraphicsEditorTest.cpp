@@ -679,6 +679,10 @@ TEST_F(GraphicsEditorTest, ToolButtonAndOptionFrameFollowTheActiveToolAndTheLock
     tool->UpdateControls();
     EXPECT_FALSE(tool->Button->isEnabled());
     EXPECT_FALSE(tool->OptionFrame->isVisibleTo(panel->FrameHost()));
+    // The script word has no disabled button in its way, and must not get past the lock either.
+    bool handled = false;
+    tool->DemoCommand(nullptr, tool->DemoName().toUpper(), handled, nullptr, {});
+    EXPECT_EQ(Editor->ActiveTool(), Brush);
     Editor->UnlockTool();
 
     tool->SetToolVisible(false);
