@@ -56,14 +56,17 @@ public:
     bool CopiesShared() const { return m_shared; }
     TQpGraphicsDocumentProperties& Metadata() { return m_metadata; }
     const TQpGraphicsDocumentProperties& Metadata() const { return m_metadata; }
-    // Null when the file did not come through the codec.
+    // Null when the file did not come through the codec. While it keeps the file's orientation (see
+    // LoadImageFile) its geometry is the file's.
     platform::TJpegCodec* JpegCodec() { return m_codec && m_codec->HoldsImage() ? m_codec.get() : nullptr; }
     int Width() const { return m_current->GetWidth(); }
     int Height() const { return m_current->GetHeight(); }
 
     // Reads a transfer block, a JPEG through the codec, or any image through the platform library, in that
-    // order. The EXIF orientation is applied as a lossless step and the orientation item set to normal.
-    // On failure (including absurd sizes) the image is unchanged.
+    // order. The EXIF orientation is applied as a lossless step and the orientation item set to normal;
+    // where that step would cut through the codec's blocks, the codec keeps the file's coefficients and
+    // orientation, and saves them so, until a crop or a change of size. On failure (including absurd
+    // sizes) the image is unchanged.
     bool LoadImageFile(const std::string& path, std::int32_t& format);
     // Writes CropRect in the format: −1 back into the transfer block, a codec-held JPEG through the codec,
     // everything else through the encoder of the format with `jpegQuality`. Ordinary files are replaced
