@@ -1,7 +1,8 @@
 #pragma once
 // Zero-filled storage for pixel buffers and bitmaps. Large blocks are anonymous mappings that go straight
 // back to the system when released, so large images never fragment the general heap; blocks below a
-// megabyte (undo steps of brush strokes, small images) come from the heap, which is far cheaper for them.
+// megabyte (undo steps of brush strokes, small images) come from the heap, which is far cheaper for them,
+// and freed ones wait for the next block of their size class.
 
 #include <cstddef>
 #include <cstdint>
