@@ -290,19 +290,12 @@ TQpRect TQpScrollViewControl::ContentExtent() const
 
 void TQpScrollViewControl::ComputeScroll(int& dx, int& dy, int& overflowX, int& overflowY) const
 {
+    // The bars are always shown, so content is measured against the client area they leave: centring
+    // against the whole control would put part of a fitted image under a bar.
     const TQpRect extent = ContentExtent();
-    const int barWidth = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
-    overflowX = extent.Width() - width();
-    overflowY = extent.Height() - height();
-    if (overflowY > 0) {
-        overflowX += barWidth;
-        if (overflowX > 0)
-            overflowY += barWidth;
-    } else if (overflowX > 0) {
-        overflowY += barWidth;
-        if (overflowY > 0)
-            overflowX += barWidth;
-    }
+    const QRect client = ClientRect();
+    overflowX = extent.Width() - client.width();
+    overflowY = extent.Height() - client.height();
     auto correct = [](int origin, int overflow) {
         if (overflow < 0)
             return (-overflow) / 2 - origin;

@@ -262,13 +262,16 @@ TEST_F(GraphicsEditorTest, SmallImageAtActualSizeIsCentredAndStatusShowsPointAnd
     if (!view)
         GTEST_SKIP() << "photo missing";
     const QImage reference = QImage(Photo("astronaut.png")).convertToFormat(QImage::Format_RGB32);
-    // 512 x 512 in 800 x 600 at 100 %: origin ((800 - 512) / 2, (600 - 512) / 2), nothing to scroll.
+    // 512 x 512 at 100 %, centred in the client area the always-shown bars leave; nothing to scroll.
     EXPECT_EQ(Zoom(view), std::make_pair(1, 1));
-    EXPECT_EQ(view->MapMode().TargetOrigin(), (TQpPoint{144, 44}));
+    const QRect client = view->ClientRect();
+    const int left = (client.width() - 512) / 2;
+    const int top = (client.height() - 512) / 2;
+    EXPECT_EQ(view->MapMode().TargetOrigin(), (TQpPoint{left, top}));
     EXPECT_FALSE(view->HorizontalBar()->isEnabled());
     EXPECT_FALSE(view->VerticalBar()->isEnabled());
 
-    Move(view, QPoint(144 + 100, 44 + 37));
+    Move(view, QPoint(left + 100, top + 37));
     EXPECT_EQ(Editor->XStatusPanel->text(), "100");
     EXPECT_EQ(Editor->YStatusPanel->text(), "37");
     const QRgb pixel = reference.pixel(100, 37);
@@ -280,8 +283,8 @@ TEST_F(GraphicsEditorTest, SmallImageAtActualSizeIsCentredAndStatusShowsPointAnd
 
     // Left of the image: negative coordinates, black.
     Move(view, QPoint(10, 20));
-    EXPECT_EQ(Editor->XStatusPanel->text(), "-134");
-    EXPECT_EQ(Editor->YStatusPanel->text(), "-24");
+    EXPECT_EQ(Editor->XStatusPanel->text(), QString::number(10 - left));
+    EXPECT_EQ(Editor->YStatusPanel->text(), QString::number(20 - top));
     EXPECT_EQ(Editor->RStatusPanel->text(), "0");
     EXPECT_EQ(Editor->GStatusPanel->text(), "0");
     EXPECT_EQ(Editor->BStatusPanel->text(), "0");
@@ -300,20 +303,21 @@ TEST_F(GraphicsEditorTest, ViewPaintsThePhotoAndOnlyTheCropRectangle)
     if (!view)
         GTEST_SKIP() << "photo missing";
     const QImage reference = QImage(Photo("coffee.png")).convertToFormat(QImage::Format_RGB32);
-    // 600 x 400 at 100 % in 800 x 600: origin (100, 100).
+    // 600 x 400 at 100 %, centred in the client area.
     const TQpPoint origin = view->MapMode().TargetOrigin();
-    ASSERT_EQ(origin, (TQpPoint{100, 100}));
+    const QRect client = view->ClientRect();
+    ASSERT_EQ(origin, (TQpPoint{(client.width() - 600) / 2, (client.height() - 400) / 2}));
     const QImage& shown = view->Render(QRegion(view->ClientRect()));
     for (QPoint p : {QPoint(0, 0), QPoint(599, 399), QPoint(300, 200), QPoint(17, 311)})
-        EXPECT_EQ(shown.pixel(p + QPoint(100, 100)) & 0xFFFFFF, reference.pixel(p) & 0xFFFFFF)
+        EXPECT_EQ(shown.pixel(p + QPoint(origin.X, origin.Y)) & 0xFFFFFF, reference.pixel(p) & 0xFFFFFF)
             << p.x() << "," << p.y();
     EXPECT_EQ(shown.pixel(50, 50) & 0xFFFFFF, 0x404040u);
 
     view->Document().SetCropRect({100, 50, 300, 150});
     const QImage& cropped = view->Render(QRegion(view->ClientRect()));
-    EXPECT_EQ(cropped.pixel(100 + 150, 100 + 100) & 0xFFFFFF, reference.pixel(150, 100) & 0xFFFFFF);
-    EXPECT_EQ(cropped.pixel(100 + 50, 100 + 100) & 0xFFFFFF, 0x404040u);
-    EXPECT_EQ(cropped.pixel(100 + 150, 100 + 300) & 0xFFFFFF, 0x404040u);
+    EXPECT_EQ(cropped.pixel(origin.X + 150, origin.Y + 100) & 0xFFFFFF, reference.pixel(150, 100) & 0xFFFFFF);
+    EXPECT_EQ(cropped.pixel(origin.X + 50, origin.Y + 100) & 0xFFFFFF, 0x404040u);
+    EXPECT_EQ(cropped.pixel(origin.X + 150, origin.Y + 300) & 0xFFFFFF, 0x404040u);
 }
 
 TEST_F(GraphicsEditorTest, FarOutPaintingUsesTheReducedCopyAndFollowsEdits)
@@ -731,11 +735,11 @@ TEST_F(GraphicsEditorTest, RecordsClicksDragsAndZoomsAsScriptLines)
         GTEST_SKIP() << "photo missing";
     TRecorder recorder;
     Editor->DemoRecordStart(&recorder);
-    // Image (0, 0) is at client (144, 44).
-    Button(view, QEvent::MouseButtonPress, QPoint(154, 64));
-    Move(view, QPoint(155, 64));
-    Move(view, QPoint(155, 64)); // the same point again: no line
-    Button(view, QEvent::MouseButtonRelease, QPoint(160, 70));
+    const TQpPoint o = view->MapMode().TargetOrigin();
+    Button(view, QEvent::MouseButtonPress, QPoint(o.X + 10, o.Y + 20));
+    Move(view, QPoint(o.X + 11, o.Y + 20));
+    Move(view, QPoint(o.X + 11, o.Y + 20)); // the same point again: no line
+    Button(view, QEvent::MouseButtonRelease, QPoint(o.X + 16, o.Y + 26));
     Editor->ZoomIn();
     Editor->DemoRecordStop(&recorder);
     const std::vector<QString> expected = {

@@ -73,8 +73,8 @@ TEST_F(ThumbnailTest, SeventyTwoSquareFileHas15555Bytes)
 
 TEST_F(ThumbnailTest, BadKindShortOrEmptyFilesGiveInvalidBlackThumbnails)
 {
-    std::vector<std::uint8_t> good = {2, 2, 2};
-    good.resize(3 + 12, 0xFF);
+    std::vector<std::uint8_t> good(3 + 12, 0xFF);
+    good[0] = good[1] = good[2] = 2;
     WriteBytes("000001.tmb", good);
     std::vector<std::uint8_t> badKind = good;
     badKind[0] = 3;
