@@ -104,14 +104,22 @@ void Unite(TQpRect& into, const TQpRect& rect)
 
 void RelabelMarksToUnknown(TMarkedRegion& region, ISeparationHost& host)
 {
-    for (int x = 0; x < region.Width(); ++x) {
-        host.Repaint(region.RelabelColumnIf(x, kLabelBackground, kLabelObject, kLabelUnknown));
-        if (x % 16 == 0 || x == region.Width() - 1)
-            host.ProcessMessages();
-    }
+    ForEachColumn(region, host, [&region](int x) {
+        return region.RelabelColumnIf(x, kLabelBackground, kLabelObject, kLabelUnknown);
+    });
 }
 
 } // namespace
+
+void ForEachColumn(TMarkedRegion& region, ISeparationHost& host, const std::function<TQpRect(int)>& column)
+{
+    const int width = region.Width();
+    for (int x = 0; x < width; ++x) {
+        host.Repaint(column(x));
+        if (x % 16 == 0 || x == width - 1)
+            host.ProcessMessages();
+    }
+}
 
 void ApplySeparationDisplayModes(TMarkedRegion& region, TBackgroundEffect effect)
 {
@@ -239,10 +247,6 @@ bool ShowSeparationResult(TMarkedRegion& region, TBackgroundEffect effect, ISepa
     if (!marksAreResult && !region.HasLabel(kLabelBoundary))
         return false;
     region.SetMode(kLabelResultBackground, static_cast<std::uint8_t>(effect));
-    for (int x = 0; x < region.Width(); ++x) {
-        host.Repaint(region.ShowStoredColumn(x, kResultOffset));
-        if (x % 16 == 0 || x == region.Width() - 1)
-            host.ProcessMessages();
-    }
+    ForEachColumn(region, host, [&region](int x) { return region.ShowStoredColumn(x, kResultOffset); });
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 
 class TMarkedRegion;
 
@@ -67,6 +68,10 @@ struct TSeparationResult
     // Number of GrowCut slices run.
     std::size_t Slices = 0;
 };
+
+// Walks the columns, showing each one's changed rectangle and keeping the window alive every 16 columns
+// and after the last.
+void ForEachColumn(TMarkedRegion& region, ISeparationHost& host, const std::function<TQpRect(int)>& column);
 
 // Gives every label of the tool the display mode it is shown with; label 5 gets the effect's mode.
 void ApplySeparationDisplayModes(TMarkedRegion& region, TBackgroundEffect effect);

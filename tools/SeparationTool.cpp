@@ -46,17 +46,6 @@ enum TSettingsValue : std::uint32_t
     kRegimeValue = 8
 };
 
-// Walks the columns, showing each one's change and keeping the window alive every 16 columns.
-void ForEachColumn(TMarkedRegion& region, ISeparationHost& host, const std::function<TQpRect(int)>& column)
-{
-    const int width = region.Width();
-    for (int x = 0; x < width; ++x) {
-        host.Repaint(column(x));
-        if (x % 16 == 0 || x == width - 1)
-            host.ProcessMessages();
-    }
-}
-
 bool ResultShown(const TMarkedRegion& region)
 {
     return region.HasLabel(kLabelResultObject) || region.HasLabel(kLabelResultBackground);

@@ -202,14 +202,14 @@ void Separate12MP(benchmark::State& state)
     state.counters["peak_extra_MB"] = peak / 1024.0;
 }
 
-// Each background effect applied to the shown result, as the radio group's click does it; undoing it
-// afterwards must not copy the image.
-void ApplyEffect12MP(benchmark::State& state)
+// The tool with a separation's result shown in the Effect regime; null, the benchmark skipped, without
+// the shared case.
+TQpSeparationTool* ToolShowingResult(benchmark::State& state)
 {
     TBench& bench = TBench::Instance();
     if (!bench.Ok()) {
         state.SkipWithError("shared cutout case missing");
-        return;
+        return nullptr;
     }
     TQpSeparationTool& tool = bench.Tool();
     if (!tool.Region().HasLabel(kLabelResultBackground)) {
@@ -217,6 +217,17 @@ void ApplyEffect12MP(benchmark::State& state)
         tool.Separate();
         tool.RegimeEffectTBXButtonClick();
     }
+    return &tool;
+}
+
+// Each background effect applied to the shown result, as the radio group's click does it; undoing it
+// afterwards must not copy the image.
+void ApplyEffect12MP(benchmark::State& state)
+{
+    TQpSeparationTool* shown = ToolShowingResult(state);
+    if (!shown)
+        return;
+    TQpSeparationTool& tool = *shown;
     const int effect = static_cast<int>(state.range(0));
     double undoMs = 0;
     long undoGrowth = 0;
@@ -241,17 +252,10 @@ void ApplyEffect12MP(benchmark::State& state)
 // The blur image rebuilt at level 5 (radius 243) under the Blur effect.
 void BlurLevel5Rebuild12MP(benchmark::State& state)
 {
-    TBench& bench = TBench::Instance();
-    if (!bench.Ok()) {
-        state.SkipWithError("shared cutout case missing");
+    TQpSeparationTool* shown = ToolShowingResult(state);
+    if (!shown)
         return;
-    }
-    TQpSeparationTool& tool = bench.Tool();
-    if (!tool.Region().HasLabel(kLabelResultBackground)) {
-        bench.PutMarksBack();
-        tool.Separate();
-        tool.RegimeEffectTBXButtonClick();
-    }
+    TQpSeparationTool& tool = *shown;
     tool.BackgroundEffectTntRadioGroupClick(2);
     for (auto _ : state) {
         state.PauseTiming();
