@@ -297,21 +297,15 @@ bool TQpGraphicsEditor::CanRedo()
 
 void TQpGraphicsEditor::Undo()
 {
-    do {
-        RepeatFlag = false;
-        TQpGraphicsDocument* document = ActiveGraphicsDocument();
-        if (!document)
-            return;
-        TQpGraphicsTool* remembered = m_activeTool;
-        SetActiveTool(nullptr);
-        document->NotifyBeforeUndo();
-        TQpEditor::Undo();
-        document->NotifyAfterUndo();
-        SetActiveTool(remembered);
-    } while (RepeatFlag && CanUndo());
+    Step(false);
 }
 
 void TQpGraphicsEditor::Redo()
+{
+    Step(true);
+}
+
+void TQpGraphicsEditor::Step(bool redo)
 {
     do {
         RepeatFlag = false;
@@ -320,11 +314,17 @@ void TQpGraphicsEditor::Redo()
             return;
         TQpGraphicsTool* remembered = m_activeTool;
         SetActiveTool(nullptr);
-        document->NotifyBeforeRedo();
-        TQpEditor::Redo();
-        document->NotifyAfterRedo();
+        if (redo) {
+            document->NotifyBeforeRedo();
+            TQpEditor::Redo();
+            document->NotifyAfterRedo();
+        } else {
+            document->NotifyBeforeUndo();
+            TQpEditor::Undo();
+            document->NotifyAfterUndo();
+        }
         SetActiveTool(remembered);
-    } while (RepeatFlag && CanRedo());
+    } while (RepeatFlag && (redo ? CanRedo() : CanUndo()));
 }
 
 void TQpGraphicsEditor::UpdateControls()

@@ -115,6 +115,8 @@ public:
 private:
     // Records the command while a demo is recorded, then zooms the active view.
     void ZoomCommand(const QString& name, const QString& message, void (TQpGraphicsView::*zoom)());
+    // One undo or redo, repeated while the step sets RepeatFlag.
+    void Step(bool redo);
     bool OpenFolderImage(int index);
     QLabel* AddStatusPanel(const QString& caption, int width, bool framed, bool valuePanel);
 

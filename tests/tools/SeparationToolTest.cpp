@@ -117,6 +117,16 @@ protected:
         Drag(view, path);
         Refresh();
     }
+    // In the Full regime with brush `size`: an object stroke, then a background stroke.
+    void MarkObjectAndBackground(TQpGraphicsView* view, int size, const std::vector<TQpPoint>& object,
+                                 const std::vector<TQpPoint>& background)
+    {
+        Click("RegimeFullTBXButton");
+        Tool->SetSize(size);
+        Stroke(view, object);
+        Click("AreaBGTBXButton");
+        Stroke(view, background);
+    }
     static std::vector<TQpPoint> Row(int y, int from, int to)
     {
         std::vector<TQpPoint> path;
@@ -691,11 +701,7 @@ TEST_F(SeparationToolTest, ACloseDuringASeparationAbortsItAndClosesAfterwardsWhi
 {
     TQpGraphicsView* view = Open(TestImage(120, 100));
     ASSERT_NE(view, nullptr);
-    Click("RegimeFullTBXButton");
-    Tool->SetSize(7);
-    Stroke(view, Row(50, 58, 62));
-    Click("AreaBGTBXButton");
-    Stroke(view, Row(2, 0, 119));
+    MarkObjectAndBackground(view, 7, Row(50, 58, 62), Row(2, 0, 119));
     const auto labels = Labels(Region());
     TQpGraphicsDocument* document = &Document();
     const QString other = TempPath(QStringLiteral("other.png"));
@@ -764,11 +770,7 @@ TEST_F(SeparationToolTest, RegimeSwitchesFillAndClearAreOneStepEachAndRedoRepeat
 {
     TQpGraphicsView* view = Open(TestImage(40, 30));
     ASSERT_NE(view, nullptr);
-    Click("RegimeFullTBXButton");
-    Tool->SetSize(5);
-    Stroke(view, Row(10, 5, 30));
-    Click("AreaBGTBXButton");
-    Stroke(view, Row(20, 5, 30));
+    MarkObjectAndBackground(view, 5, Row(10, 5, 30), Row(20, 5, 30));
     const auto marks = Labels(Region());
     const auto marked = Snapshot(Pixels());
 
