@@ -6,7 +6,7 @@
 #include "app/cli/Arguments.h"
 #include "app/cli/CliCommand.h"
 #include "app/cli/ImageFile.h"
-#include "tools/inpainting/FootprintRepair.h"
+#include "inpainting/FootprintRepair.h"
 
 #include <chrono>
 #include <iostream>

@@ -2,8 +2,8 @@
 // source follows the pointer, for footprints of 25, 100 and 264 pixels across; then each stage alone, to
 // show what dominates.
 
-#include "tools/inpainting/AreaCorrelator.h"
-#include "tools/inpainting/KMean.h"
+#include "inpainting/AreaCorrelator.h"
+#include "inpainting/KMean.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // The correlator's lists, seam weights and blended copy against a slow, obvious reference that follows
 // the rules with plain loops and linear searches, on random footprints that also cross the image edge.
 
-#include "tools/inpainting/AreaCorrelator.h"
+#include "inpainting/AreaCorrelator.h"
 
 #include "InpaintingTestImages.h"
 

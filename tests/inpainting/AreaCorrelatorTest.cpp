@@ -2,7 +2,7 @@
 // orientations of a transfer, the three modes with their rounding, the seam blend, the orientation choice
 // and the long-defect cleaning.
 
-#include "tools/inpainting/AreaCorrelator.h"
+#include "inpainting/AreaCorrelator.h"
 
 #include "InpaintingTestImages.h"
 

@@ -1,4 +1,4 @@
-#include "tools/inpainting/BorderArea8.h"
+#include "inpainting/BorderArea8.h"
 
 #include <gtest/gtest.h>
 

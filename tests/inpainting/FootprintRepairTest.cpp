@@ -1,4 +1,4 @@
-#include "tools/inpainting/FootprintRepair.h"
+#include "inpainting/FootprintRepair.h"
 
 #include "InpaintingTestImages.h"
 

@@ -1,4 +1,4 @@
-#include "tools/inpainting/KMean.h"
+#include "inpainting/KMean.h"
 
 #include <gtest/gtest.h>
 

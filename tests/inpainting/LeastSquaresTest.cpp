@@ -2,12 +2,12 @@
 // is checked independently: reconstruction, orthogonality, singular values of hand-made matrices and
 // solutions compared with the normal equations solved by Gaussian elimination in long double.
 
-#include "tools/inpainting/Approximation.h"
-#include "tools/inpainting/ApproximationBGR.h"
-#include "tools/inpainting/ArgumentTransfer.h"
-#include "tools/inpainting/GenLeastSq.h"
-#include "tools/inpainting/LSM2.h"
-#include "tools/inpainting/MinMisclosureSvd.h"
+#include "inpainting/Approximation.h"
+#include "inpainting/ApproximationBGR.h"
+#include "inpainting/ArgumentTransfer.h"
+#include "inpainting/GenLeastSq.h"
+#include "inpainting/LSM2.h"
+#include "inpainting/MinMisclosureSvd.h"
 
 #include <gtest/gtest.h>
 

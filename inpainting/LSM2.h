@@ -3,7 +3,7 @@
 // points (their weights and basis values); the values to fit are given at each solve, so one set of
 // points can be fitted to several value arrays.
 
-#include "tools/inpainting/ArgumentTransfer.h"
+#include "inpainting/ArgumentTransfer.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // Least-squares surfaces for the red, green and blue differences of a colour correction; the three fits
 // share one set of points and so one design. Created for one transfer and freed at its end.
 
-#include "tools/inpainting/LSM2.h"
+#include "inpainting/LSM2.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tools/inpainting/ArgumentTransfer.h"
+#include "inpainting/ArgumentTransfer.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "tools/inpainting/GenLeastSq.h"
+#include "inpainting/GenLeastSq.h"
 
 void GenLeastSq(std::size_t pointCount, std::size_t basisCount, const double* weights, const double* basis,
                 const double* values, std::vector<double>& normal, std::vector<double>& rightSide)

@@ -1,4 +1,4 @@
-#include "tools/inpainting/Correlator.h"
+#include "inpainting/Correlator.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
-#include "tools/inpainting/LSM2.h"
+#include "inpainting/LSM2.h"
 
-#include "tools/inpainting/GenLeastSq.h"
-#include "tools/inpainting/MinMisclosureSvd.h"
+#include "inpainting/GenLeastSq.h"
+#include "inpainting/MinMisclosureSvd.h"
 
 #include <algorithm>
 

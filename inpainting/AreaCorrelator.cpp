@@ -1,10 +1,10 @@
-#include "tools/inpainting/AreaCorrelator.h"
+#include "inpainting/AreaCorrelator.h"
 
-#include "tools/inpainting/Approximation.h"
-#include "tools/inpainting/ApproximationBGR.h"
-#include "tools/inpainting/Correlator.h"
-#include "tools/inpainting/KMean.h"
-#include "tools/inpainting/SizeCheck.h"
+#include "inpainting/Approximation.h"
+#include "inpainting/ApproximationBGR.h"
+#include "inpainting/Correlator.h"
+#include "inpainting/KMean.h"
+#include "inpainting/SizeCheck.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "tools/inpainting/BorderArea8.h"
+#include "inpainting/BorderArea8.h"
 
-#include "tools/inpainting/SizeCheck.h"
+#include "inpainting/SizeCheck.h"
 
 #include <algorithm>
 #include <cstdlib>

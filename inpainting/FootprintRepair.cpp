@@ -1,6 +1,6 @@
-#include "tools/inpainting/FootprintRepair.h"
+#include "inpainting/FootprintRepair.h"
 
-#include "tools/inpainting/AreaCorrelator.h"
+#include "inpainting/AreaCorrelator.h"
 
 #include <algorithm>
 

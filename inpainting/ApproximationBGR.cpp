@@ -1,4 +1,4 @@
-#include "tools/inpainting/ApproximationBGR.h"
+#include "inpainting/ApproximationBGR.h"
 
 TApproximationBGR::TApproximationBGR(std::int32_t capacity, int order) : m_lsm(capacity, order)
 {

@@ -5,7 +5,7 @@
 // border and interior lists (owned); the two pixel windows belong to the document and are only referenced.
 
 #include "imaging/QpPixels.h"
-#include "tools/inpainting/BorderArea8.h"
+#include "inpainting/BorderArea8.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tools/inpainting/Approximation.h"
+#include "inpainting/Approximation.h"
 
 #include <algorithm>
 

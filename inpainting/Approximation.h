@@ -2,7 +2,7 @@
 // A least-squares surface for one value per point (the brightness difference of the brightness-only
 // correction). Created for one transfer and freed at its end.
 
-#include "tools/inpainting/LSM2.h"
+#include "inpainting/LSM2.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "tools/inpainting/MinMisclosureSvd.h"
+#include "inpainting/MinMisclosureSvd.h"
 
 #include <algorithm>
 #include <cmath>
