@@ -2,7 +2,7 @@
 
 #include "documents/QpEditor.h"
 #include "framework/Localizer.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 
 #include <QFileInfo>
 #include <algorithm>
@@ -76,10 +76,10 @@ bool TQpDocument::CloseQuery()
     bool close = true;
     if (!m_demoDocument && !m_unmodified) {
         switch (m_editor.AskSaveChanges(DisplayName())) {
-        case platform::kIdYes:
+        case framework::kIdYes:
             close = m_editor.SaveAs(this);
             break;
-        case platform::kIdNo:
+        case framework::kIdNo:
             break;
         default:
             close = false;

@@ -6,7 +6,7 @@
 #include "framework/Localizer.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -246,7 +246,7 @@ bool TQpEditor::SaveAs(TQpDocument* document)
     if (current.compare(extension, Qt::CaseInsensitive) != 0)
         name += extension;
 
-    if (QFileInfo::exists(name) && AskOverwrite(name) != platform::kIdYes)
+    if (QFileInfo::exists(name) && AskOverwrite(name) != framework::kIdYes)
         return false;
     return document->SaveToFile(name, chosen.Identifier);
 }
@@ -255,7 +255,7 @@ int TQpEditor::AskSaveChanges(const QString& name)
 {
     const QString text = LocalizedString(94, QStringLiteral("Do you want to save the changes to \"%s\"?"));
     return QpApplication->ShowMessageBox(WithName(text, name),
-                                         platform::kMbYesNoCancel | platform::kMbIconExclamation);
+                                         framework::kMbYesNoCancel | framework::kMbIconExclamation);
 }
 
 int TQpEditor::AskOverwrite(const QString& name)
@@ -263,7 +263,7 @@ int TQpEditor::AskOverwrite(const QString& name)
     const QString text =
         LocalizedString(164, QStringLiteral("The file \"%s\" already exists. Do you want to replace it?"));
     return QpApplication->ShowMessageBox(WithName(text, name),
-                                         platform::kMbYesNo | platform::kMbIconExclamation);
+                                         framework::kMbYesNo | framework::kMbIconExclamation);
 }
 
 void TQpEditor::MainWindowCloseQuery(QObject*, bool& canClose)
@@ -377,7 +377,7 @@ bool TQpEditor::OpenFile(const QString& name, TQpDocument*& document, bool addTo
     created.reset();
     QpApplication->ShowMessageBox(
         WithName(LocalizedString(1030, QStringLiteral("Cannot open the file \"%s\".")), name),
-        platform::kMbIconStop);
+        framework::kMbIconStop);
     return false;
 }
 

@@ -10,7 +10,7 @@
 #include "framework/Localizer.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 
 #include <QAction>
 #include <QDir>
@@ -485,7 +485,7 @@ void TQpGraphicsEditor::AcceptPlugIn()
             SetExitCode(-1);
             QpApplication->ShowMessageBox(
                 LocalizedString(1031, QStringLiteral("Cannot save the image back to the host.")),
-                platform::kMbIconStop);
+                framework::kMbIconStop);
             document->SetUnmodified(true);
         }
     }

@@ -1,7 +1,7 @@
 #include "documents/QpJPEGOptionsForm.h"
 
 #include "framework/Localizer.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -164,10 +164,10 @@ void TQpJPEGOptionsForm::OkButtonClick()
         accept();
         return;
     }
-    platform::ShowMessageBox(
+    framework::ShowMessageBox(
         this,
         LocalizedString(216, QStringLiteral("Please enter a whole number from 0 to 100 for the quality.")),
-        windowTitle(), platform::kMbIconStop);
+        windowTitle(), framework::kMbIconStop);
     // Numbers out of range are pulled to the nearest end; text that is no number keeps the slider's value.
     bool ok = false;
     const qlonglong typed = QualityEdit->text().trimmed().toLongLong(&ok);

@@ -2,7 +2,7 @@
 
 #include "core/QpSDF.h"
 #include "framework/QpModule.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "platform/Paths.h"
 
 #include <QAbstractEventDispatcher>
@@ -130,7 +130,7 @@ int TQpApplication::ShowMessageBox(const QString& text, const QString& caption, 
     QWidget* owner = QApplication::activeWindow();
     if (!owner)
         owner = m_mainWindow;
-    return platform::ShowMessageBox(owner, text, caption, flags);
+    return framework::ShowMessageBox(owner, text, caption, flags);
 }
 
 QString TQpApplication::SettingsFileName() const

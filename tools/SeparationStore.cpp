@@ -13,7 +13,7 @@
 #include "imaging/Thumbnail.h"
 #include "imaging/ThumbnailFiles.h"
 #include "platform/ImageCodec.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "platform/Paths.h"
 
 #include <QFile>
@@ -218,11 +218,11 @@ bool StoreSeparatedObject(TQpGraphicsTool& tool, TMarkedRegion& region, QString*
             *error = message;
         } else {
             const QString caption = LocalizedString(kWarningCaption, QStringLiteral("Warning"));
-            const int flags = platform::kMbOk | platform::kMbIconExclamation;
+            const int flags = framework::kMbOk | framework::kMbIconExclamation;
             if (QpApplication) {
                 QpApplication->ShowMessageBox(message, caption, flags);
             } else {
-                platform::ShowMessageBox(nullptr, message, caption, flags);
+                framework::ShowMessageBox(nullptr, message, caption, flags);
             }
         }
     }

@@ -10,7 +10,7 @@
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "tools/SeparationFrame.h"
 #include "tools/SeparationStore.h"
 
@@ -413,13 +413,13 @@ void TQpSeparationTool::Separate()
                                m_regime == kEdge ? TSeparationRegime::Edge : TSeparationRegime::Full, host);
         m_separating = false;
         if (result.Outcome == TSeparationOutcome::MissingMarks)
-            platform::ShowMessageBox(
+            framework::ShowMessageBox(
                 MainForm,
                 LocalizedString(2836,
                                 QStringLiteral("Mark part of the object and part of the background first, "
                                                "then press Separate again.")),
                 LocalizedString(2835, QStringLiteral("Warning")),
-                platform::kMbOk | platform::kMbIconExclamation);
+                framework::kMbOk | framework::kMbIconExclamation);
     }
     const bool aborted = result.Outcome == TSeparationOutcome::Aborted ||
                          result.Outcome == TSeparationOutcome::OutOfMemory || AbortRequested();

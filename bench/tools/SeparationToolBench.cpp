@@ -8,7 +8,7 @@
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "tools/SeparationTool.h"
 
 #include <benchmark/benchmark.h>
@@ -99,7 +99,7 @@ private:
         static char arg0[] = "tools_bench";
         static char* argv[] = {arg0, nullptr};
         m_qt = std::make_unique<QApplication>(argc, argv);
-        platform::SetMessageBoxHook([](const QString&, const QString&, int) { return platform::kIdOk; });
+        framework::SetMessageBoxHook([](const QString&, const QString&, int) { return framework::kIdOk; });
 
         const QString dir = QString(VELMORA_TESTDATA_DIR) + "/cutout/" + name + "/";
         QImage image = QImage(dir + "image.png").convertToFormat(QImage::Format_RGB888);

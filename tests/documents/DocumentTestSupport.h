@@ -11,7 +11,7 @@
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "imaging/QpPixels.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "support/QtApplication.h"
 
 #include <QDir>
@@ -214,10 +214,10 @@ protected:
     {
         TestApplication();
         ASSERT_TRUE(m_dir.isValid());
-        platform::SetMessageBoxHook([this](const QString& text, const QString&, int flags) {
+        framework::SetMessageBoxHook([this](const QString& text, const QString&, int flags) {
             Messages.push_back({text, flags});
             if (Answers.empty())
-                return platform::kIdYes;
+                return framework::kIdYes;
             const int answer = Answers.front();
             Answers.pop_front();
             return answer;
@@ -227,7 +227,7 @@ protected:
     void TearDown() override
     {
         Stop();
-        platform::SetMessageBoxHook({});
+        framework::SetMessageBoxHook({});
     }
 
     void Start()

@@ -11,7 +11,7 @@
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "support/QtApplication.h"
 
 #include <QAction>
@@ -111,10 +111,10 @@ protected:
     {
         TestApplication();
         ASSERT_TRUE(m_dir.isValid());
-        platform::SetMessageBoxHook([this](const QString& text, const QString&, int) {
+        framework::SetMessageBoxHook([this](const QString& text, const QString&, int) {
             Messages.push_back(text);
             if (Answers.empty())
-                return platform::kIdYes;
+                return framework::kIdYes;
             const int answer = Answers.front();
             Answers.pop_front();
             return answer;
@@ -134,7 +134,7 @@ protected:
     {
         m_application->DestroyComponents();
         m_application.reset();
-        platform::SetMessageBoxHook({});
+        framework::SetMessageBoxHook({});
     }
 
     TQpGraphicsDocument* Open(const QString& path)
@@ -547,13 +547,13 @@ TEST_F(GraphicsEditorTest, PreviousAndNextWalkTheFolderSortedByName)
     Editor->SetActiveTool(Brush);
     Brush->Fill(Editor->ActiveView(), {0, 0, 2, 2}, 0, 0, 0);
     Brush->EndDocumentEdit();
-    Answers = {platform::kIdCancel};
+    Answers = {framework::kIdCancel};
     Editor->NextImage();
     EXPECT_TRUE(Editor->ActiveDocument()->FileName().endsWith("/b.png"));
     EXPECT_EQ(Editor->FolderImageIndex(), 1);
 
     // The unreadable file is reported; the walk goes on past it.
-    Answers = {platform::kIdNo};
+    Answers = {framework::kIdNo};
     Messages.clear();
     Editor->NextImage();
     EXPECT_EQ(Editor->ActiveDocument(), nullptr);
@@ -884,7 +884,7 @@ TEST_F(PlugInModeTest, SaveQuestionNamesTheImageNotTheFile)
     Editor->SetActiveTool(Brush);
     Brush->Fill(Editor->ActiveView(), {0, 0, 1, 1}, 0, 0, 0);
     Brush->EndDocumentEdit();
-    Answers = {platform::kIdCancel};
+    Answers = {framework::kIdCancel};
     EXPECT_FALSE(MainForm->close());
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_FALSE(Messages[0].contains("PSPF"));

@@ -84,7 +84,7 @@ TEST_F(GraphicsFormatsTest, QualityDialogKeepsItsControlsInStepAndRefusesBadNumb
     EXPECT_EQ(
         LocalizedString(216, QStringLiteral("Please enter a whole number from 0 to 100 for the quality.")),
         Messages[0].Text);
-    EXPECT_EQ(platform::kMbIconStop, Messages[0].Flags);
+    EXPECT_EQ(framework::kMbIconStop, Messages[0].Flags);
     EXPECT_EQ(QStringLiteral("100"), form.QualityEdit->text());
     EXPECT_EQ(100, form.QualityTrackBar->value());
     EXPECT_EQ(4, form.QualityComboBox->currentIndex());

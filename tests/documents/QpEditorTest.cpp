@@ -127,7 +127,7 @@ TEST_F(EditorTest, AFileThatCannotBeReadIsReportedAndNotAdded)
     EXPECT_EQ(Open(broken), nullptr);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Text, "Cannot open the file \"" + broken + "\".");
-    EXPECT_EQ(Messages[0].Flags, platform::kMbIconStop);
+    EXPECT_EQ(Messages[0].Flags, framework::kMbIconStop);
     EXPECT_EQ(Editor->DocumentCount(), 1);
     EXPECT_EQ(Editor->ActiveDocument(), first);
     EXPECT_EQ(Editor->RecentFiles().size(), 1);
@@ -147,18 +147,18 @@ TEST_F(EditorTest, CancelOnTheSaveQuestionKeepsTheCurrentDocument)
     TTestDocument* first = Open(MakeFile("beach.jpg"));
     ASSERT_NE(first, nullptr);
     Change("edited");
-    Answers = {platform::kIdCancel};
+    Answers = {framework::kIdCancel};
     EXPECT_EQ(Open(MakeFile("forest.jpg")), nullptr);
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Text, "Do you want to save the changes to \"beach.jpg\"?");
-    EXPECT_EQ(Messages[0].Flags, platform::kMbYesNoCancel | platform::kMbIconExclamation);
+    EXPECT_EQ(Messages[0].Flags, framework::kMbYesNoCancel | framework::kMbIconExclamation);
     EXPECT_EQ(Editor->DocumentCount(), 1);
     EXPECT_EQ(Editor->ActiveDocument(), first);
     EXPECT_EQ(first->Text, "edited");
     EXPECT_EQ(MainForm->windowTitle(), "beach.jpg - Velmora");
 
     // No: the edit is dropped and the new file opens in its place.
-    Answers = {platform::kIdNo};
+    Answers = {framework::kIdNo};
     TTestDocument* second = Open(m_dir.filePath("forest.jpg"));
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(Editor->DocumentCount(), 1);
@@ -172,13 +172,13 @@ TEST_F(EditorTest, YesOnTheSaveQuestionClosesOnlyWhenSavingSucceeds)
     Change("edited");
     {
         SaveDialogAnswer answer(m_dir.filePath("beach.jpg"), 1, false);
-        Answers = {platform::kIdYes};
+        Answers = {framework::kIdYes};
         EXPECT_FALSE(document->CloseQuery());
         EXPECT_EQ(Editor->DocumentCount(), 1);
     }
     {
         SaveDialogAnswer answer(m_dir.filePath("beach.jpg"), 1);
-        Answers = {platform::kIdYes, platform::kIdYes}; // save, then replace
+        Answers = {framework::kIdYes, framework::kIdYes}; // save, then replace
         EXPECT_TRUE(document->CloseQuery());
         EXPECT_EQ(Editor->DocumentCount(), 0);
     }
@@ -203,13 +203,13 @@ TEST_F(EditorTest, ClosingTheMainWindowAsksAboutTheDocumentAndCancelKeepsTheWind
     TTestDocument* document = Open(MakeFile("beach.jpg"));
     ASSERT_NE(document, nullptr);
     Change("edited");
-    Answers = {platform::kIdCancel};
+    Answers = {framework::kIdCancel};
     EXPECT_FALSE(MainForm->close());
     EXPECT_TRUE(MainForm->isVisible());
     EXPECT_EQ(Editor->DocumentCount(), 1);
     EXPECT_EQ(Messages.size(), 1u);
 
-    Answers = {platform::kIdNo};
+    Answers = {framework::kIdNo};
     EXPECT_TRUE(MainForm->close());
     EXPECT_EQ(Editor->DocumentCount(), 0);
 }
@@ -226,7 +226,7 @@ TEST_F(EditorTest, ClosingTheMainWindowAsksTheDocumentsFromTheLastToTheFirst)
     EXPECT_EQ(Editor->ActiveDocument(), second);
 
     bool canClose = true;
-    Answers = {platform::kIdNo, platform::kIdCancel};
+    Answers = {framework::kIdNo, framework::kIdCancel};
     Editor->MainWindowCloseQuery(MainForm, canClose);
     EXPECT_FALSE(canClose);
     ASSERT_EQ(Messages.size(), 2u);
@@ -240,7 +240,7 @@ TEST_F(EditorTest, ClosingTheMainWindowAsksTheDocumentsFromTheLastToTheFirst)
     ASSERT_NE(third, nullptr);
     Change("edited");
     Messages.clear();
-    Answers = {platform::kIdCancel};
+    Answers = {framework::kIdCancel};
     Editor->MainWindowCloseQuery(MainForm, canClose);
     EXPECT_FALSE(canClose);
     EXPECT_EQ(Messages.size(), 1u);
@@ -298,7 +298,7 @@ TEST_F(EditorTest, UndoPastASaveIsModifiedAndReturningToItIsNot)
     Change("d");
     Editor->UndoCommand();
     EXPECT_FALSE(document->Unmodified());
-    Answers = {platform::kIdCancel};
+    Answers = {framework::kIdCancel};
     Editor->CloseCommand();
     EXPECT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Editor->DocumentCount(), 1);
@@ -385,16 +385,16 @@ TEST_F(EditorTest, DecliningToOverwriteOrAFailingWriterKeepsNameFormatAndModifie
     Change("new");
 
     SaveDialogAnswer answer(m_dir.filePath("taken"), 1);
-    Answers = {platform::kIdNo};
+    Answers = {framework::kIdNo};
     EXPECT_FALSE(Editor->SaveAs(document));
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_EQ(Messages[0].Text,
               "The file \"" + m_dir.filePath("taken.jpg") + "\" already exists. Do you want to replace it?");
-    EXPECT_EQ(Messages[0].Flags, platform::kMbYesNo | platform::kMbIconExclamation);
+    EXPECT_EQ(Messages[0].Flags, framework::kMbYesNo | framework::kMbIconExclamation);
     EXPECT_EQ(ReadAll(m_dir.filePath("taken.jpg")), "TEST:keep");
 
     Editor->TestFormats.FailSaving = true;
-    Answers = {platform::kIdYes};
+    Answers = {framework::kIdYes};
     EXPECT_FALSE(Editor->SaveAs(document));
     EXPECT_EQ(document->FileName(), m_dir.filePath("beach.png"));
     EXPECT_EQ(document->Format(), kPng);

@@ -4,7 +4,7 @@
 #include "framework/QpModule.h"
 #include "support/QtApplication.h"
 
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDir>
@@ -330,13 +330,13 @@ TEST(MessageBoxTest, FlagsGiveTheirButtonsAndButtonsTheirCodes)
 {
     TestApplication();
     PressWhenShown("No");
-    EXPECT_EQ(platform::ShowMessageBox(nullptr, "question", "caption", 36), platform::kIdNo);
+    EXPECT_EQ(framework::ShowMessageBox(nullptr, "question", "caption", 36), framework::kIdNo);
     PressWhenShown("Yes");
-    EXPECT_EQ(platform::ShowMessageBox(nullptr, "question", "caption", 52), platform::kIdYes);
+    EXPECT_EQ(framework::ShowMessageBox(nullptr, "question", "caption", 52), framework::kIdYes);
     PressWhenShown("Cancel");
-    EXPECT_EQ(platform::ShowMessageBox(nullptr, "save?", "caption", 51), platform::kIdCancel);
+    EXPECT_EQ(framework::ShowMessageBox(nullptr, "save?", "caption", 51), framework::kIdCancel);
     PressWhenShown("OK");
-    EXPECT_EQ(platform::ShowMessageBox(nullptr, "stop", "caption", 16), platform::kIdOk);
+    EXPECT_EQ(framework::ShowMessageBox(nullptr, "stop", "caption", 16), framework::kIdOk);
 }
 
 TEST(MessageBoxTest, HookAnswersWithoutAPersonAndSeesTheFlags)
@@ -346,13 +346,13 @@ TEST(MessageBoxTest, HookAnswersWithoutAPersonAndSeesTheFlags)
     QApplication::setApplicationDisplayName("Velmora");
     int seenFlags = 0;
     QString seenCaption;
-    platform::SetMessageBoxHook([&](const QString&, const QString& caption, int flags) {
+    framework::SetMessageBoxHook([&](const QString&, const QString& caption, int flags) {
         seenFlags = flags;
         seenCaption = caption;
-        return platform::kIdCancel;
+        return framework::kIdCancel;
     });
-    EXPECT_EQ(application.ShowMessageBox("text", 51), platform::kIdCancel);
-    platform::SetMessageBoxHook({});
+    EXPECT_EQ(application.ShowMessageBox("text", 51), framework::kIdCancel);
+    framework::SetMessageBoxHook({});
     EXPECT_EQ(seenFlags, 51);
     EXPECT_EQ(seenCaption, "Velmora");
 }

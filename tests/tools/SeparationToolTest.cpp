@@ -708,7 +708,7 @@ TEST_F(SeparationToolTest, ACloseDuringASeparationAbortsItAndClosesAfterwardsWhi
     ASSERT_TRUE(TestImage(10, 10).save(other, "PNG"));
 
     // Closing asks about saving the marked image; the answer is no.
-    platform::SetMessageBoxHook([](const QString&, const QString&, int) { return platform::kIdNo; });
+    framework::SetMessageBoxHook([](const QString&, const QString&, int) { return framework::kIdNo; });
     QTimer close;
     bool closed = false;
     QObject::connect(&close, &QTimer::timeout, [&] {

@@ -11,7 +11,7 @@
 #include "documents/QpGraphicsView.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "support/QtApplication.h"
 
 #include <QCoreApplication>
@@ -68,9 +68,9 @@ protected:
         TestApplication();
         ASSERT_TRUE(m_dir.isValid());
         // Message boxes answer "yes" at once and are remembered.
-        platform::SetMessageBoxHook([this](const QString& text, const QString&, int) {
+        framework::SetMessageBoxHook([this](const QString& text, const QString&, int) {
             Messages.push_back(text);
-            return platform::kIdYes;
+            return framework::kIdYes;
         });
         m_application = std::make_unique<TQpApplication>();
         m_application->SetTitle(QStringLiteral("Velmora"));
@@ -87,7 +87,7 @@ protected:
         if (m_application)
             m_application->DestroyComponents();
         m_application.reset();
-        platform::SetMessageBoxHook({});
+        framework::SetMessageBoxHook({});
     }
 
     // Adds the tools under test, e.g. `AddTool(MyTool)` or `Application().CreateModule(...)`.

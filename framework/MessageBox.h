@@ -8,7 +8,7 @@
 
 class QWidget;
 
-namespace platform {
+namespace framework {
 
 constexpr int kMbOk = 0x00;
 constexpr int kMbYesNoCancel = 0x03;
@@ -30,4 +30,4 @@ void SetMessageBoxHook(MessageBoxHook hook);
 
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int flags);
 
-} // namespace platform
+} // namespace framework

@@ -1,10 +1,10 @@
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace platform {
+namespace framework {
 
 namespace {
 MessageBoxHook& Hook()
@@ -68,4 +68,4 @@ int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, 
     }
 }
 
-} // namespace platform
+} // namespace framework
