@@ -4,7 +4,7 @@
 // changed area; the document tells every tool of changes, saves and undo steps.
 
 #include "documents/QpDocument.h"
-#include "documents/QpGraphicsImage.h"
+#include "model/QpGraphicsImage.h"
 
 class TQpCommandState;
 class TQpGraphicsTool;

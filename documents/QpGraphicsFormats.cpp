@@ -2,7 +2,7 @@
 
 #include "documents/QpDocument.h"
 #include "documents/QpGraphicsFileInfo.h"
-#include "documents/QpGraphicsImage.h"
+#include "model/QpGraphicsImage.h"
 #include "documents/QpGraphicsThumbnail.h"
 #include "documents/QpJPEGOptionsForm.h"
 

@@ -4,7 +4,7 @@
 // every untouched block and its metadata.
 
 #include "app/cli/Arguments.h"
-#include "documents/QpGraphicsImage.h"
+#include "model/QpGraphicsImage.h"
 
 #include <functional>
 #include <string>

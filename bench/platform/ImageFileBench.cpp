@@ -2,7 +2,7 @@
 // libjpeg-turbo decode, a file copy and jpegtran. The test JPEG is made at run time from a shared photo
 // (12 MP scaled to 6000 x 4000, 4:2:0, quality 92); PNG and TIFF files are written from it.
 
-#include "documents/QpGraphicsImage.h"
+#include "model/QpGraphicsImage.h"
 #include "platform/ImageCodec.h"
 #include "platform/JpegCodec.h"
 

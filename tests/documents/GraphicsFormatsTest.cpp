@@ -1,6 +1,6 @@
 #include "documents/QpGraphicsFileInfo.h"
 #include "documents/QpGraphicsFormats.h"
-#include "documents/QpGraphicsImage.h"
+#include "model/QpGraphicsImage.h"
 #include "documents/QpGraphicsThumbnail.h"
 #include "documents/QpJPEGOptionsForm.h"
 

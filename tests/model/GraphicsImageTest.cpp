@@ -1,4 +1,4 @@
-#include "documents/QpGraphicsImage.h"
+#include "model/QpGraphicsImage.h"
 
 #include "bridge/TransferBlock.h"
 #include "platform/ImageCodec.h"

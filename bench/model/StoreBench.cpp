@@ -4,7 +4,7 @@
 #include "cutout/MarkedRegion.h"
 #include "cutout/SeparationRun.h"
 #include "imaging/ThumbnailFiles.h"
-#include "tools/SeparationStore.h"
+#include "model/ObjectStore.h"
 
 #include <benchmark/benchmark.h>
 
