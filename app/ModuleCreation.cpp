@@ -6,7 +6,7 @@
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
-#include "tools/SeparationTool.h"
+#include "tools/separation/SeparationTool.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -9,7 +9,7 @@
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
 #include "framework/MessageBox.h"
-#include "tools/SeparationTool.h"
+#include "tools/separation/SeparationTool.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,4 +1,4 @@
-#include "tools/SeparationStore.h"
+#include "tools/separation/SeparationStore.h"
 
 #include "ToolTestSupport.h"
 #include "documents/QpGraphicsFormats.h"

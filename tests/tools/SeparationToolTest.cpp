@@ -1,11 +1,11 @@
 // The cut-out tool driven through its option frame and pointer input on a real offscreen view.
 
-#include "tools/SeparationTool.h"
+#include "tools/separation/SeparationTool.h"
 #include "core/QpSDF.h"
 #include "cutout/MarkedRegion.h"
 #include "framework/Localizer.h"
 #include "framework/ToolPanelModule.h"
-#include "tools/SeparationFrame.h"
+#include "tools/separation/SeparationFrame.h"
 #include "tools/ToolTestSupport.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,7 @@
-#include "tools/SeparationFrame.h"
+#include "tools/separation/SeparationFrame.h"
 
 #include "framework/Localizer.h"
-#include "tools/SeparationTool.h"
+#include "tools/separation/SeparationTool.h"
 
 #include <QButtonGroup>
 #include <QColorDialog>

@@ -7,7 +7,7 @@
 #include "cutout/MarkedRegion.h"
 #include "cutout/SeparationRun.h"
 #include "tools/BrushTool.h"
-#include "tools/SeparationCommandState.h"
+#include "tools/separation/SeparationCommandState.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "tools/SeparationTool.h"
+#include "tools/separation/SeparationTool.h"
 
 #include "core/QpGuid.h"
 #include "core/QpSDF.h"
@@ -11,8 +11,8 @@
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
 #include "framework/MessageBox.h"
-#include "tools/SeparationFrame.h"
-#include "tools/SeparationStore.h"
+#include "tools/separation/SeparationFrame.h"
+#include "tools/separation/SeparationStore.h"
 
 #include <QAction>
 #include <QLabel>

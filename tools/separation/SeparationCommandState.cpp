@@ -1,9 +1,9 @@
-#include "tools/SeparationCommandState.h"
+#include "tools/separation/SeparationCommandState.h"
 
 #include "cutout/SeparationRun.h"
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
-#include "tools/SeparationTool.h"
+#include "tools/separation/SeparationTool.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tools/SeparationStore.h"
+#include "tools/separation/SeparationStore.h"
 
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
