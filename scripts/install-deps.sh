@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache pkg-config clang
-  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins libqt6svg6-dev
+  qt6-base-dev qt6-base-dev-tools qt6-image-formats-plugins qt6-svg-dev
   libgl-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libexiv2-dev libpng-dev zlib1g-dev
   libjpeg-turbo-progs
