@@ -88,20 +88,6 @@ private:
     std::chrono::steady_clock::time_point m_last = std::chrono::steady_clock::now();
 };
 
-void Unite(TQpRect& into, const TQpRect& rect)
-{
-    if (rect.IsEmpty())
-        return;
-    if (into.IsEmpty()) {
-        into = rect;
-        return;
-    }
-    into.Left = std::min(into.Left, rect.Left);
-    into.Top = std::min(into.Top, rect.Top);
-    into.Right = std::max(into.Right, rect.Right);
-    into.Bottom = std::max(into.Bottom, rect.Bottom);
-}
-
 void RelabelMarksToUnknown(TMarkedRegion& region, ISeparationHost& host)
 {
     ForEachColumn(region, host, [&region](int x) {
@@ -213,7 +199,7 @@ TSeparationResult RunSeparation(TMarkedRegion& region, TSeparationRegime regime,
                         if (label != kLabelGrownObject && label != kLabelGrownBackground)
                             continue;
                         region.SetLabel(x, y, growCut->IsBoundary(x, y) ? kLabelBoundary : kLabelUnmarked);
-                        Unite(column, {x, y, x + 1, y + 1});
+                        column = UnionRect(column, {x, y, x + 1, y + 1});
                     }
                     host.Repaint(column);
                     host.ProcessMessages();

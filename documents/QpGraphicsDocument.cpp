@@ -70,9 +70,8 @@ void TQpGraphicsDocument::AddDirtyRect(const TQpRect& rect, bool replace)
 {
     if (replace || m_dirtyRect.IsEmpty()) {
         m_dirtyRect = rect;
-    } else if (!rect.IsEmpty()) {
-        m_dirtyRect = {std::min(m_dirtyRect.Left, rect.Left), std::min(m_dirtyRect.Top, rect.Top),
-                       std::max(m_dirtyRect.Right, rect.Right), std::max(m_dirtyRect.Bottom, rect.Bottom)};
+    } else {
+        m_dirtyRect = UnionRect(m_dirtyRect, rect);
     }
     InvalidateImageRect(rect);
 }

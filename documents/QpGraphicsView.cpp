@@ -188,11 +188,7 @@ void TQpGraphicDocumentView::ImageChanged(const TQpRect& rect)
     // it is drawn.
     if (m_factor > 0 && m_reducedWidth == m_document.Width() && m_reducedHeight == m_document.Height() &&
         !rect.IsEmpty())
-        m_pending =
-            m_pending.IsEmpty()
-                ? rect
-                : TQpRect{std::min(m_pending.Left, rect.Left), std::min(m_pending.Top, rect.Top),
-                          std::max(m_pending.Right, rect.Right), std::max(m_pending.Bottom, rect.Bottom)};
+        m_pending = UnionRect(m_pending, rect);
 }
 
 void TQpGraphicDocumentView::PaintContent(TQpViewCanvas& canvas)

@@ -19,24 +19,9 @@ TQpRect ToQpRect(const QRect& rect)
 
 namespace {
 
-TQpRect Union(const TQpRect& a, const TQpRect& b)
-{
-    if (a.IsEmpty())
-        return b;
-    if (b.IsEmpty())
-        return a;
-    return {std::min(a.Left, b.Left), std::min(a.Top, b.Top), std::max(a.Right, b.Right),
-            std::max(a.Bottom, b.Bottom)};
-}
-
 bool Overlaps(const TQpRect& a, const TQpRect& b)
 {
     return !IntersectRect(a, b).IsEmpty();
-}
-
-TQpRect Grown(const TQpRect& r, int by)
-{
-    return {r.Left - by, r.Top - by, r.Right + by, r.Bottom + by};
 }
 
 bool Contains(const TQpRect& r, TQpPoint p)
@@ -84,9 +69,9 @@ TQpRect TQpViewObject::DeviceBounds(const TQpMapMode& mapMode) const
 {
     TQpRect result;
     if (m_flags & kPaintsContent)
-        result = Union(result, ContentBounds(mapMode));
+        result = UnionRect(result, ContentBounds(mapMode));
     if (m_flags & kPaintsOverlay)
-        result = Union(result, OverlayBounds(mapMode));
+        result = UnionRect(result, OverlayBounds(mapMode));
     return result;
 }
 
@@ -279,7 +264,7 @@ TQpRect TQpScrollViewControl::ContentExtent() const
         if (!(object->Flags() & TQpViewObject::kVisible) ||
             (object->Flags() & TQpViewObject::kOutsideScrollRange))
             continue;
-        extent = Union(extent, object->DeviceBounds(MapMode()));
+        extent = UnionRect(extent, object->DeviceBounds(MapMode()));
     }
     if (extent.IsEmpty()) {
         const TQpPoint origin = MapMode().SourceToTarget(TQpPoint{0, 0});

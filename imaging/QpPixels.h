@@ -28,6 +28,29 @@ struct TQpRect
 
 // The common part of both rectangles; (0, 0, 0, 0) when they do not meet.
 TQpRect IntersectRect(const TQpRect& a, const TQpRect& b);
+// The smallest rectangle holding both; an empty one counts as nothing. Inline: loops over points use it.
+inline TQpRect UnionRect(const TQpRect& a, const TQpRect& b)
+{
+    if (a.IsEmpty())
+        return b;
+    if (b.IsEmpty())
+        return a;
+    return {a.Left < b.Left ? a.Left : b.Left, a.Top < b.Top ? a.Top : b.Top,
+            a.Right > b.Right ? a.Right : b.Right, a.Bottom > b.Bottom ? a.Bottom : b.Bottom};
+}
+
+// Whether `inner` lies wholly inside `outer`.
+inline bool Contains(const TQpRect& outer, const TQpRect& inner)
+{
+    return inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
+           inner.Bottom <= outer.Bottom;
+}
+
+// The rectangle moved outward by `by` on every side (inward when negative).
+inline TQpRect Grown(const TQpRect& rect, int by)
+{
+    return {rect.Left - by, rect.Top - by, rect.Right + by, rect.Bottom + by};
+}
 
 // Pixel format codes. Every image of the program is pfBGR24; pfBGRA32 exists for the display bridge.
 constexpr int pfBGR24 = 0x1012;

@@ -199,12 +199,6 @@ bool IsPointSampling(const TTapTable& table)
                        [](const auto& taps) { return taps.size() == 1 && taps.front().Weight == 256; });
 }
 
-bool Contains(const TQpRect& outer, const TQpRect& inner)
-{
-    return inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
-           inner.Bottom <= outer.Bottom;
-}
-
 } // namespace
 
 TQpRect Resample(TQpPixels& dest, const TQpRect& destRect, const TQpRect& clipRect,
