@@ -2,6 +2,7 @@
 
 #include "core/QpLocalizedText.h"
 #include "cutout/MarkedRegion.h"
+#include "cutout/SeparationRun.h"
 #include "imaging/AlphaChanal.h"
 #include "imaging/RectToRect.h"
 #include "imaging/Thumbnail.h"
