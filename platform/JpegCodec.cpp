@@ -1,273 +1,17 @@
 #include "platform/JpegCodec.h"
 
 #include "platform/ImageCodec.h"
+#include "platform/JpegLibrary.h"
 
 #include <algorithm>
 #include <cmath>
-#include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <thread>
 #include <utility>
-
-#include <jerror.h>
-#include <jpeglib.h>
-#include <turbojpeg.h>
 
 namespace platform {
 
 namespace {
-
-// libjpeg reports errors by longjmp. The functions that call setjmp below keep only plain values in
-// their frames and reach C++ objects through pointers, so no destructor is ever skipped.
-struct TJpegErrorManager
-{
-    jpeg_error_mgr Pub;
-    std::jmp_buf Jump;
-    bool Truncated;
-};
-
-void JpegErrorExit(j_common_ptr info)
-{
-    std::longjmp(reinterpret_cast<TJpegErrorManager*>(info->err)->Jump, 1);
-}
-
-void JpegEmitMessage(j_common_ptr info, int level)
-{
-    // A file that ends early only warns, and would come out with a grey bottom: treat it as broken.
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
-        reinterpret_cast<TJpegErrorManager*>(info->err)->Truncated = true;
-}
-
-void InitErrorManager(TJpegErrorManager& manager)
-{
-    jpeg_std_error(&manager.Pub);
-    manager.Pub.error_exit = JpegErrorExit;
-    manager.Pub.emit_message = JpegEmitMessage;
-    manager.Truncated = false;
-}
-
-// libjpeg reaches coefficient arrays only through its memory manager. Serving their rows from the codec's
-// own storage lets the decoder fill that storage in place and the encoder read kept blocks where they lie,
-// instead of copying every block of a photograph through arrays of the library's.
-struct TServedRows
-{
-    JBLOCKROW* Rows[4];
-    int BlocksWide[4];
-    int BlocksHigh[4];
-    int Count;
-    // Reading: the storage the decoder's arrays are made in, one per component in the order it asks.
-    TJpegCoefficients* Storage;
-    jvirt_barray_ptr (*LibraryRequest)(j_common_ptr, int, boolean, JDIMENSION, JDIMENSION, JDIMENSION);
-    JBLOCKARRAY (*LibraryAccess)(j_common_ptr, jvirt_barray_ptr, JDIMENSION, JDIMENSION, boolean);
-};
-
-jvirt_barray_ptr ServedArray(TServedRows* served, int component)
-{
-    return reinterpret_cast<jvirt_barray_ptr>(&served->Rows[component]);
-}
-
-jvirt_barray_ptr RequestServedRows(j_common_ptr info, int pool, boolean preZero, JDIMENSION blocksWide,
-                                   JDIMENSION blocksHigh, JDIMENSION maxAccess)
-{
-    auto* served = static_cast<TServedRows*>(info->client_data);
-    const int c = served->Count;
-    if (c >= 4 || !served->Storage)
-        return served->LibraryRequest(info, pool, preZero, blocksWide, blocksHigh, maxAccess);
-    // Fresh storage is zero-filled, as the decoder needs it.
-    TJpegCoefficients& storage = served->Storage[c];
-    if (!storage.Allocate(static_cast<std::size_t>(blocksWide) * blocksHigh * DCTSIZE2))
-        ERREXIT1(info, JERR_OUT_OF_MEMORY, 10);
-    auto* rows = static_cast<JBLOCKROW*>((*info->mem->alloc_large)(
-        info, JPOOL_IMAGE, static_cast<std::size_t>(blocksHigh) * sizeof(JBLOCKROW)));
-    for (JDIMENSION y = 0; y < blocksHigh; ++y)
-        rows[y] =
-            reinterpret_cast<JBLOCKROW>(storage.data() + static_cast<std::size_t>(y) * blocksWide * DCTSIZE2);
-    served->Rows[c] = rows;
-    served->BlocksWide[c] = static_cast<int>(blocksWide);
-    served->BlocksHigh[c] = static_cast<int>(blocksHigh);
-    served->Count = c + 1;
-    return ServedArray(served, c);
-}
-
-JBLOCKARRAY AccessServedRows(j_common_ptr info, jvirt_barray_ptr array, JDIMENSION startRow, JDIMENSION rows,
-                             boolean writable)
-{
-    auto* served = static_cast<TServedRows*>(info->client_data);
-    for (int c = 0; c < served->Count; ++c)
-        if (array == ServedArray(served, c)) {
-            if (startRow + rows > static_cast<JDIMENSION>(served->BlocksHigh[c]))
-                ERREXIT(info, JERR_BAD_VIRTUAL_ACCESS);
-            return served->Rows[c] + startRow;
-        }
-    return served->LibraryAccess(info, array, startRow, rows, writable);
-}
-
-void ServeRows(j_common_ptr info, TServedRows* served)
-{
-    info->client_data = served;
-    served->LibraryRequest = info->mem->request_virt_barray;
-    served->LibraryAccess = info->mem->access_virt_barray;
-    info->mem->request_virt_barray = RequestServedRows;
-    info->mem->access_virt_barray = AccessServedRows;
-}
-
-struct TReadJob
-{
-    const std::uint8_t* Data;
-    std::size_t Size;
-    bool HeaderOnly;
-    jvirt_barray_ptr* Arrays;
-    TServedRows* Served;
-};
-
-bool ReadHeaderAndCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, TReadJob* job)
-{
-    if (setjmp(error->Jump))
-        return false;
-    jpeg_create_decompress(info);
-    jpeg_mem_src(info, job->Data, static_cast<unsigned long>(job->Size));
-    jpeg_save_markers(info, JPEG_COM, 0xFFFF);
-    for (int n = 0; n < 16; ++n)
-        jpeg_save_markers(info, JPEG_APP0 + n, 0xFFFF);
-    if (jpeg_read_header(info, TRUE) != JPEG_HEADER_OK)
-        return false;
-    if (!TImageCodec::IsAcceptableSize(info->image_width, info->image_height) || info->data_precision != 8 ||
-        (info->jpeg_color_space != JCS_YCbCr && info->jpeg_color_space != JCS_GRAYSCALE) ||
-        info->num_components < 1 || info->num_components > 3)
-        return false;
-    if (job->HeaderOnly)
-        return true;
-    ServeRows(reinterpret_cast<j_common_ptr>(info), job->Served);
-    job->Arrays = jpeg_read_coefficients(info);
-    return job->Arrays != nullptr && !error->Truncated;
-}
-
-struct TCopyJob
-{
-    jvirt_barray_ptr* Arrays;
-    int Components;
-    std::int16_t* Dest[4];
-    int BlocksWide[4];
-    int BlocksHigh[4];
-};
-
-bool CopyCoefficients(jpeg_decompress_struct* info, TJpegErrorManager* error, const TCopyJob* job)
-{
-    if (setjmp(error->Jump))
-        return false;
-    for (int c = 0; c < job->Components; ++c) {
-        const jpeg_component_info& component = info->comp_info[c];
-        const int haveWide = static_cast<int>((component.width_in_blocks + component.h_samp_factor - 1) /
-                                              component.h_samp_factor * component.h_samp_factor);
-        const int haveHigh = static_cast<int>((component.height_in_blocks + component.v_samp_factor - 1) /
-                                              component.v_samp_factor * component.v_samp_factor);
-        const int wide = std::min(haveWide, job->BlocksWide[c]);
-        const int high = std::min(haveHigh, job->BlocksHigh[c]);
-        const std::size_t rowBytes = static_cast<std::size_t>(job->BlocksWide[c]) * sizeof(JBLOCK);
-        for (int y = 0; y < job->BlocksHigh[c]; ++y) {
-            std::int16_t* dest = job->Dest[c] + static_cast<std::size_t>(y) * job->BlocksWide[c] * 64;
-            if (y >= high) {
-                std::memset(dest, 0, rowBytes);
-                continue;
-            }
-            JBLOCKARRAY row = (*info->mem->access_virt_barray)(
-                reinterpret_cast<j_common_ptr>(info), job->Arrays[c], static_cast<JDIMENSION>(y), 1, FALSE);
-            std::memcpy(dest, row[0], static_cast<std::size_t>(wide) * sizeof(JBLOCK));
-            if (wide < job->BlocksWide[c])
-                std::memset(dest + static_cast<std::size_t>(wide) * 64, 0,
-                            static_cast<std::size_t>(job->BlocksWide[c] - wide) * sizeof(JBLOCK));
-        }
-    }
-    return true;
-}
-
-struct TWriteJob
-{
-    int Width;
-    int Height;
-    int Components;
-    int Ids[4];
-    int H[4];
-    int V[4];
-    int QuantSlot[4];
-    int BlocksWide[4];
-    int BlocksHigh[4];
-    TServedRows* Served;
-    const std::uint16_t* Quant[4];
-    bool Progressive;
-    bool Jfif;
-    int DensityUnit;
-    int DensityX;
-    int DensityY;
-    int MarkerCount;
-    const int* MarkerCodes;
-    const std::uint8_t* const* MarkerData;
-    const unsigned* MarkerLengths;
-    unsigned char* Output;
-    unsigned long OutputSize;
-};
-
-bool WriteCoefficients(jpeg_compress_struct* info, TJpegErrorManager* error, TWriteJob* job)
-{
-    if (setjmp(error->Jump))
-        return false;
-    jpeg_create_compress(info);
-    ServeRows(reinterpret_cast<j_common_ptr>(info), job->Served);
-    jpeg_mem_dest(info, &job->Output, &job->OutputSize);
-    info->image_width = static_cast<JDIMENSION>(job->Width);
-    info->image_height = static_cast<JDIMENSION>(job->Height);
-    info->input_components = job->Components;
-    info->in_color_space = job->Components == 1 ? JCS_GRAYSCALE : JCS_YCbCr;
-    jpeg_set_defaults(info);
-    jpeg_set_colorspace(info, job->Components == 1 ? JCS_GRAYSCALE : JCS_YCbCr);
-    for (int slot = 0; slot < 4; ++slot) {
-        if (!job->Quant[slot])
-            continue;
-        if (!info->quant_tbl_ptrs[slot])
-            info->quant_tbl_ptrs[slot] = jpeg_alloc_quant_table(reinterpret_cast<j_common_ptr>(info));
-        for (int k = 0; k < 64; ++k)
-            info->quant_tbl_ptrs[slot]->quantval[k] = job->Quant[slot][k];
-        info->quant_tbl_ptrs[slot]->sent_table = FALSE;
-    }
-    jvirt_barray_ptr arrays[4] = {};
-    for (int c = 0; c < job->Components; ++c) {
-        jpeg_component_info& component = info->comp_info[c];
-        component.component_id = job->Ids[c];
-        component.h_samp_factor = job->H[c];
-        component.v_samp_factor = job->V[c];
-        component.quant_tbl_no = job->QuantSlot[c];
-        arrays[c] = ServedArray(job->Served, c);
-    }
-    info->write_JFIF_header = job->Jfif ? TRUE : FALSE;
-    if (job->Jfif) {
-        info->density_unit = static_cast<UINT8>(job->DensityUnit);
-        info->X_density = static_cast<UINT16>(job->DensityX);
-        info->Y_density = static_cast<UINT16>(job->DensityY);
-    }
-    info->write_Adobe_marker = FALSE;
-    info->optimize_coding = FALSE;
-    if (job->Progressive)
-        jpeg_simple_progression(info);
-    jpeg_write_coefficients(info, arrays);
-    for (int m = 0; m < job->MarkerCount; ++m)
-        jpeg_write_marker(info, job->MarkerCodes[m], job->MarkerData[m], job->MarkerLengths[m]);
-    jpeg_finish_compress(info);
-    return true;
-}
-
-struct TDecompressGuard
-{
-    jpeg_decompress_struct Info{};
-    ~TDecompressGuard() { jpeg_destroy_decompress(&Info); }
-};
-
-struct TCompressGuard
-{
-    jpeg_compress_struct Info{};
-    ~TCompressGuard() { jpeg_destroy_compress(&Info); }
-};
 
 bool WriteBytes(const std::string& path, const std::uint8_t* data, std::size_t size)
 {
@@ -352,80 +96,50 @@ bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, const TPixelAllocat
 
 bool TJpegCodec::ReadCoefficients(bool headerOnly)
 {
-    TDecompressGuard guard;
-    TJpegErrorManager error;
-    InitErrorManager(error);
-    guard.Info.err = &error.Pub;
-    std::array<TJpegCoefficients, 4> storage;
-    TServedRows served{};
-    served.Storage = storage.data();
-    TReadJob read{m_bytes.data(), m_bytes.size(), headerOnly, nullptr, &served};
-    if (!ReadHeaderAndCoefficients(&guard.Info, &error, &read))
+    TJpegReader reader;
+    if (!reader.Read(m_bytes.data(), m_bytes.size(), headerOnly))
         return false;
-    const jpeg_decompress_struct& info = guard.Info;
-    m_width = static_cast<int>(info.image_width);
-    m_height = static_cast<int>(info.image_height);
-    m_maxH = info.max_h_samp_factor;
-    m_maxV = info.max_v_samp_factor;
-    m_progressive = info.progressive_mode != 0;
-    m_jfif = info.saw_JFIF_marker != 0;
-    m_densityUnit = info.density_unit;
-    m_densityX = std::max<int>(1, info.X_density);
-    m_densityY = std::max<int>(1, info.Y_density);
+    TJpegHeader& header = reader.Header();
+    m_width = header.Width;
+    m_height = header.Height;
+    m_maxH = header.MaxH;
+    m_maxV = header.MaxV;
+    m_progressive = header.Progressive;
+    m_jfif = header.Jfif;
+    m_densityUnit = header.DensityUnit;
+    m_densityX = header.DensityX;
+    m_densityY = header.DensityY;
     m_components.clear();
-    m_components.resize(static_cast<std::size_t>(info.num_components));
-    for (int c = 0; c < info.num_components; ++c) {
-        const jpeg_component_info& source = info.comp_info[c];
+    m_components.resize(header.Components.size());
+    for (std::size_t c = 0; c < header.Components.size(); ++c) {
+        const TJpegHeader::TComponent& source = header.Components[c];
         TComponent& component = m_components[c];
-        component.Id = source.component_id;
-        component.H = source.h_samp_factor;
-        component.V = source.v_samp_factor;
-        component.QuantSlot = source.quant_tbl_no;
-        if (component.QuantSlot < 0 || component.QuantSlot > 3)
-            return false;
-        // Tables are latched into the components only once decoding starts.
-        const JQUANT_TBL* table =
-            source.quant_table ? source.quant_table : info.quant_tbl_ptrs[component.QuantSlot];
-        if (!table)
-            return false;
-        for (int k = 0; k < 64; ++k)
-            m_quant[component.QuantSlot][k] = table->quantval[k];
+        component.Id = source.Id;
+        component.H = source.H;
+        component.V = source.V;
+        component.QuantSlot = source.QuantSlot;
+        m_quant[component.QuantSlot] = header.Quant[component.QuantSlot];
     }
     m_markers.clear();
-    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
-        const bool jfif = marker->marker == JPEG_APP0 && marker->data_length >= 5 &&
-                          std::memcmp(marker->data, "JFIF", 5) == 0;
-        const bool adobe = marker->marker == JPEG_APP0 + 14;
-        if (!jfif && !adobe)
-            m_markers.push_back({marker->marker, std::vector<std::uint8_t>(
-                                                     marker->data, marker->data + marker->data_length)});
-    }
+    for (TJpegHeader::TMarker& marker : header.Markers)
+        m_markers.push_back({marker.Code, std::move(marker.Data)});
     SizeGrids();
     m_coefficientsRead = false;
     if (headerOnly)
         return true;
-    bool inPlace = served.Count == info.num_components;
-    for (int c = 0; inPlace && c < info.num_components; ++c)
-        inPlace = served.BlocksWide[c] == m_components[c].BlocksWide &&
-                  served.BlocksHigh[c] == m_components[c].BlocksHigh;
-    if (inPlace) {
-        for (int c = 0; c < info.num_components; ++c)
-            m_components[c].Coefs = std::move(storage[c]);
-        m_coefficientsRead = true;
-        return true;
+    const std::size_t count = m_components.size();
+    std::array<int, 4> wide{}, high{};
+    std::array<TJpegCoefficients, 4> coefficients;
+    for (std::size_t c = 0; c < count; ++c) {
+        wide[c] = m_components[c].BlocksWide;
+        high[c] = m_components[c].BlocksHigh;
     }
-    // The library sized its arrays otherwise than the grid: copy block by block.
-    TCopyJob copy{read.Arrays, info.num_components, {}, {}, {}};
-    for (int c = 0; c < info.num_components; ++c) {
-        if (!m_components[c].Coefs.Allocate(static_cast<std::size_t>(m_components[c].BlocksWide) *
-                                            m_components[c].BlocksHigh * 64))
-            return false;
-        copy.Dest[c] = m_components[c].Coefs.data();
-        copy.BlocksWide[c] = m_components[c].BlocksWide;
-        copy.BlocksHigh[c] = m_components[c].BlocksHigh;
-    }
-    m_coefficientsRead = CopyCoefficients(&guard.Info, &error, &copy);
-    return m_coefficientsRead;
+    if (!reader.TakeCoefficients(wide.data(), high.data(), coefficients.data()))
+        return false;
+    for (std::size_t c = 0; c < count; ++c)
+        m_components[c].Coefs = std::move(coefficients[c]);
+    m_coefficientsRead = true;
+    return true;
 }
 
 void TJpegCodec::SizeGrids()
@@ -451,31 +165,15 @@ bool TJpegCodec::EnsureCoefficients()
     return false;
 }
 
-bool TJpegCodec::TransformBytes(int op, const TQpRect* crop)
+bool TJpegCodec::TransformBytes(TJpegByteTransform transform, const TQpRect* crop)
 {
     if (m_coefficientsRead || !m_inStep || !m_pristine)
         return false;
-    tjhandle handle = tjInitTransform();
-    if (!handle)
-        return false;
-    tjtransform transform{};
-    transform.op = op;
-    transform.options = TJXOPT_PERFECT;
-    if (crop) {
-        transform.options |= TJXOPT_CROP;
-        transform.r = {crop->Left, crop->Top, crop->Width(), crop->Height()};
-    }
-    unsigned char* output = nullptr;
-    unsigned long size = 0;
-    const int result = tjTransform(handle, m_bytes.data(), static_cast<unsigned long>(m_bytes.size()), 1,
-                                   &output, &size, &transform, 0);
-    tjDestroy(handle);
-    std::unique_ptr<unsigned char, void (*)(unsigned char*)> owned(output,
-                                                                   [](unsigned char* p) { tjFree(p); });
-    if (result != 0 || !output)
+    std::vector<std::uint8_t> transformed;
+    if (!TransformJpegBytes(m_bytes, transform, crop, transformed))
         return false;
     std::vector<std::uint8_t> previous = std::move(m_bytes);
-    m_bytes.assign(output, output + size);
+    m_bytes = std::move(transformed);
     if (ReadCoefficients(true))
         return true;
     m_bytes = std::move(previous);
@@ -590,7 +288,7 @@ bool TJpegCodec::RotateRight()
     // Clockwise = transpose, then mirror; the old bottom edge becomes the left edge.
     if (m_height % BlockHeight() != 0)
         LoseStep();
-    if (TransformBytes(TJXOP_ROT90, nullptr))
+    if (TransformBytes(TJpegByteTransform::RotateRight, nullptr))
         return true;
     EnsureCoefficients();
     Transform(TOp::Transpose);
@@ -602,7 +300,7 @@ bool TJpegCodec::RotateLeft()
 {
     if (m_width % BlockWidth() != 0)
         LoseStep();
-    if (TransformBytes(TJXOP_ROT270, nullptr))
+    if (TransformBytes(TJpegByteTransform::RotateLeft, nullptr))
         return true;
     EnsureCoefficients();
     Transform(TOp::Transpose);
@@ -614,7 +312,7 @@ bool TJpegCodec::FlipHorizontal()
 {
     if (m_width % BlockWidth() != 0)
         LoseStep();
-    if (TransformBytes(TJXOP_HFLIP, nullptr))
+    if (TransformBytes(TJpegByteTransform::FlipHorizontal, nullptr))
         return true;
     EnsureCoefficients();
     Transform(TOp::HFlip);
@@ -625,7 +323,7 @@ bool TJpegCodec::FlipVertical()
 {
     if (m_height % BlockHeight() != 0)
         LoseStep();
-    if (TransformBytes(TJXOP_VFLIP, nullptr))
+    if (TransformBytes(TJpegByteTransform::FlipVertical, nullptr))
         return true;
     EnsureCoefficients();
     Transform(TOp::VFlip);
@@ -640,7 +338,7 @@ bool TJpegCodec::Crop(const TQpRect& rect)
         return m_inStep;
     if (rect.Left % BlockWidth() != 0 || rect.Top % BlockHeight() != 0)
         LoseStep();
-    if (TransformBytes(TJXOP_NONE, &rect))
+    if (TransformBytes(TJpegByteTransform::None, &rect))
         return true;
     EnsureCoefficients();
     m_pristine = false;
@@ -833,29 +531,21 @@ bool TJpegCodec::Save(const std::string& path, const TQpPixels& current, const T
 bool TJpegCodec::Write(const std::string& path, const std::vector<TOutputComponent>& components, int width,
                        int height) const
 {
-    TWriteJob job{};
-    TServedRows served{};
-    std::array<std::vector<JBLOCKROW>, 4> rows;
-    served.Count = static_cast<int>(components.size());
-    job.Served = &served;
+    TJpegWriteJob job;
     job.Width = width;
     job.Height = height;
-    job.Components = static_cast<int>(components.size());
+    job.Components.resize(components.size());
     std::array<bool, 4> slotUsed{};
     for (std::size_t c = 0; c < components.size(); ++c) {
         const TComponent& component = m_components[c];
-        job.Ids[c] = component.Id;
-        job.H[c] = component.H;
-        job.V[c] = component.V;
-        job.QuantSlot[c] = component.QuantSlot;
-        job.BlocksWide[c] = components[c].BlocksWide;
-        job.BlocksHigh[c] = components[c].BlocksHigh;
-        // The library only reads these rows; its row type is not const.
-        for (const std::int16_t* row : components[c].Rows)
-            rows[c].push_back(reinterpret_cast<JBLOCKROW>(const_cast<std::int16_t*>(row)));
-        served.Rows[c] = rows[c].data();
-        served.BlocksWide[c] = components[c].BlocksWide;
-        served.BlocksHigh[c] = components[c].BlocksHigh;
+        TJpegWriteJob::TComponent& target = job.Components[c];
+        target.Id = component.Id;
+        target.H = component.H;
+        target.V = component.V;
+        target.QuantSlot = component.QuantSlot;
+        target.BlocksWide = components[c].BlocksWide;
+        target.BlocksHigh = components[c].BlocksHigh;
+        target.Rows = components[c].Rows.data();
         slotUsed[component.QuantSlot] = true;
     }
     for (int slot = 0; slot < 4; ++slot)
@@ -865,26 +555,12 @@ bool TJpegCodec::Write(const std::string& path, const std::vector<TOutputCompone
     job.DensityUnit = m_jfif ? m_densityUnit : 0;
     job.DensityX = m_jfif ? m_densityX : 1;
     job.DensityY = m_jfif ? m_densityY : 1;
-    std::vector<int> codes;
-    std::vector<const std::uint8_t*> data;
-    std::vector<unsigned> lengths;
-    for (const TMarker& marker : m_markers) {
-        codes.push_back(marker.Code);
-        data.push_back(marker.Data.data());
-        lengths.push_back(static_cast<unsigned>(marker.Data.size()));
-    }
-    job.MarkerCount = static_cast<int>(codes.size());
-    job.MarkerCodes = codes.data();
-    job.MarkerData = data.data();
-    job.MarkerLengths = lengths.data();
+    for (const TMarker& marker : m_markers)
+        job.Markers.push_back({marker.Code, marker.Data.data(), static_cast<unsigned>(marker.Data.size())});
 
-    TCompressGuard guard;
-    TJpegErrorManager error;
-    InitErrorManager(error);
-    guard.Info.err = &error.Pub;
-    const bool ok = WriteCoefficients(&guard.Info, &error, &job);
-    std::unique_ptr<unsigned char, decltype(&std::free)> output(job.Output, &std::free);
-    return ok && WriteBytes(path, job.Output, job.OutputSize);
+    TJpegBuffer output(nullptr, &std::free);
+    std::size_t size = 0;
+    return WriteJpegCoefficients(job, output, size) && WriteBytes(path, output.get(), size);
 }
 
 } // namespace platform

@@ -22,6 +22,8 @@
 
 namespace platform {
 
+enum class TJpegByteTransform;
+
 enum class TJpegSaveMode
 {
     ReencodeAll = 0,         // every block from the pixels, with the file's tables and sampling
@@ -145,7 +147,7 @@ private:
     bool ReadCoefficients(bool headerOnly);
     bool EnsureCoefficients();
     // A lossless transform of the bytes themselves; false when it cannot be done that way.
-    bool TransformBytes(int op, const TQpRect* crop);
+    bool TransformBytes(TJpegByteTransform transform, const TQpRect* crop);
     void Transform(TOp op);
     void LoseStep();
     void SizeGrids();
