@@ -54,6 +54,9 @@ public:
     static std::size_t MaxPixelCount();
     // True for 1 .. kMaxImageSide per side and at most MaxPixelCount pixels.
     static bool IsAcceptableSize(std::int64_t width, std::int64_t height);
+    // For the format decoders: the caller's storage for a width x height pfBGR24 image once the size
+    // limits allow it; null when they do not, or when the storage given is not of that size and format.
+    static TQpPixels* AllocateChecked(const TPixelAllocator& allocate, int width, int height);
 
     static TRawFormat DetectFormat(const std::uint8_t* data, std::size_t size);
     // Reads the whole file; false when it cannot be read.
