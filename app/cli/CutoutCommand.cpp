@@ -208,9 +208,11 @@ int Run(const cli::CommandArgs& args)
         return cli::Fail("--effect needs --out RESULT to write the photo with the effect to");
 
     std::string error;
-    TQpPixelBuffer photo;
-    if (!cli::LoadImageFile(photoPath, photo, error))
+    // The separation works on the opened image's own pixels, as the tool does on the document's.
+    TQpGraphicsImage image;
+    if (!cli::LoadImageFile(photoPath, image, error))
         return cli::Fail(error);
+    TQpPixels& photo = *image.CurrentPixels();
     TQpPixelMask marks;
     if (!cli::LoadMaskFile(marksPath, marks, error))
         return cli::Fail(error);

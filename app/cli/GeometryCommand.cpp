@@ -1,5 +1,7 @@
 #include "app/cli/GeometryCommand.h"
 
+#include "app/cli/ImageFile.h"
+
 #include <QFileInfo>
 #include <QString>
 
@@ -49,10 +51,8 @@ int RunGeometryCommand(const TArguments& arguments, const char* usage,
     if (format < 0)
         return Fail("cannot write \"" + out + "\": use a .png, .bmp, .jpg or .tif file name");
     TQpGraphicsImage image;
-    std::int32_t loaded = 0;
-    if (!image.LoadImageFile(in, loaded))
-        return Fail("cannot read \"" + in + "\": not an image this program reads, or larger than " +
-                    std::to_string(kMaxImageSide) + " pixels per side");
+    if (!LoadImageFile(in, image, error))
+        return Fail(error);
     if (!operation(image, error))
         return Fail(error);
     if (!image.SaveImageFile(out, format, quality))

@@ -1,5 +1,8 @@
 #include "app/cli/ImageFile.h"
 
+#include "platform/AtomicFile.h"
+#include "platform/ImageCodec.h"
+
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
@@ -16,9 +19,9 @@ QString ToQString(const std::string& text)
     return QString::fromStdString(text);
 }
 
-// Decodes the file with the reader's limits set on purpose: Qt's default allocation limit (128 MB) would
-// refuse ordinary camera photos, and orientation is applied as viewers show it.
-bool ReadImage(const std::string& path, QImage& image, std::string& error)
+// Decodes a mask with the reader's limits set on purpose: Qt's default allocation limit (128 MB) would
+// refuse masks of ordinary camera photos, and orientation is applied as viewers show it.
+bool ReadMaskImage(const std::string& path, QImage& image, std::string& error)
 {
     QImageReader::setAllocationLimit(kImageAllocationLimitMB);
     QImageReader reader(ToQString(path));
@@ -60,8 +63,24 @@ QByteArray FormatForPath(const std::string& path, bool allowJpeg)
     return {};
 }
 
-bool WriteImage(const std::string& path, const QImage& image, const QByteArray& format, int quality,
-                std::string& error)
+// The platform encoder's type for a photo file's extension, null when none fits.
+const char* MimeTypeForPath(const std::string& path)
+{
+    const QByteArray format = FormatForPath(path, true);
+    if (format == "png")
+        return "image/png";
+    if (format == "bmp")
+        return "image/bmp";
+    if (format == "tiff")
+        return "image/tiff";
+    if (format == "jpeg")
+        return "image/jpeg";
+    return nullptr;
+}
+
+// Writes a mask through a temporary file, so an existing file survives a failed write.
+bool WriteMaskImage(const std::string& path, const QImage& image, const QByteArray& format,
+                    std::string& error)
 {
     QSaveFile file(ToQString(path));
     if (!file.open(QIODevice::WriteOnly)) {
@@ -69,8 +88,6 @@ bool WriteImage(const std::string& path, const QImage& image, const QByteArray& 
         return false;
     }
     QImageWriter writer(&file, format);
-    if (format == "jpeg")
-        writer.setQuality(quality);
     if (!writer.write(image)) {
         error = "cannot write \"" + path + "\": " + writer.errorString().toStdString();
         file.cancelWriting();
@@ -85,35 +102,48 @@ bool WriteImage(const std::string& path, const QImage& image, const QByteArray& 
 
 } // namespace
 
+bool LoadImageFile(const std::string& path, TQpGraphicsImage& image, std::string& error)
+{
+    const auto fail = [&](const std::string& why) {
+        error = "cannot read \"" + path + "\": " + why;
+        return false;
+    };
+    if (!QFileInfo::exists(ToQString(path)))
+        return fail("no such file");
+    // The header tells why a photo would be refused before the reader declines it without a reason.
+    platform::TImageInfo info;
+    if (platform::TImageCodec::ReadInfo(path, info) &&
+        !platform::TImageCodec::IsAcceptableSize(info.Width, info.Height)) {
+        const std::string size = std::to_string(info.Width) + " x " + std::to_string(info.Height) + " pixels";
+        if (info.Width > kMaxImageSide || info.Height > kMaxImageSide)
+            return fail(size + " is larger than " + std::to_string(kMaxImageSide) + " per side");
+        return fail(size + " is more than the " + std::to_string(platform::TImageCodec::MaxPixelCount()) +
+                    " pixels this program opens");
+    }
+    std::int32_t format = 0;
+    if (!image.LoadImageFile(path, format))
+        return fail("not an image this program reads, or too large to open");
+    return true;
+}
+
 bool LoadImageFile(const std::string& path, TQpPixelBuffer& out, std::string& error)
 {
-    QImage image;
-    if (!ReadImage(path, image, error))
+    TQpGraphicsImage image;
+    if (!LoadImageFile(path, image, error))
         return false;
-    // Converting a non-premultiplied format drops alpha and keeps the stored colour.
-    if (image.format() == QImage::Format_ARGB32_Premultiplied)
-        image = image.convertToFormat(QImage::Format_ARGB32);
-    image = image.convertToFormat(QImage::Format_BGR888);
-    if (image.isNull()) {
-        error = "cannot read \"" + path + "\": out of memory while converting";
-        return false;
-    }
     TQpPixelBuffer buffer;
-    if (!buffer.SetFormatAndBounds(pfBGR24, {0, 0, image.width(), image.height()})) {
+    if (!image.CurrentImage().CopyTo(buffer)) {
         error = "cannot read \"" + path + "\": out of memory";
         return false;
     }
-    const std::size_t rowBytes = std::size_t(image.width()) * 3;
-    for (int y = 0; y < image.height(); ++y)
-        std::memcpy(buffer.PixelPtr(0, y), image.constScanLine(y), rowBytes);
     out = std::move(buffer);
     return true;
 }
 
 bool SaveImageFile(const std::string& path, const TQpPixels& pixels, std::string& error, int jpegQuality)
 {
-    const QByteArray format = FormatForPath(path, true);
-    if (format.isEmpty()) {
+    const char* mimeType = MimeTypeForPath(path);
+    if (!mimeType) {
         error = "cannot write \"" + path + "\": use a .png, .bmp, .jpg or .tif file name";
         return false;
     }
@@ -121,15 +151,27 @@ bool SaveImageFile(const std::string& path, const TQpPixels& pixels, std::string
         error = "cannot write \"" + path + "\": no 24-bit image to write";
         return false;
     }
-    // Wraps the pixels without copying them.
-    const QImage image(pixels.Data, pixels.Width, pixels.Height, pixels.Stride, QImage::Format_BGR888);
-    return WriteImage(path, image, format, jpegQuality, error);
+    // The temporary file is removed unless committed, so a failed write leaves an old file as it was.
+    platform::TAtomicFile file;
+    if (!file.Begin(path)) {
+        error = "cannot write \"" + path + "\": the folder is missing or not writable";
+        return false;
+    }
+    if (!platform::TImageCodec::Encode(pixels, file.TempPath(), mimeType, jpegQuality)) {
+        error = "cannot write \"" + path + "\": the encoder failed";
+        return false;
+    }
+    if (!file.Commit()) {
+        error = "cannot write \"" + path + "\": the file could not be replaced";
+        return false;
+    }
+    return true;
 }
 
 bool LoadMaskFile(const std::string& path, TQpPixelMask& out, std::string& error)
 {
     QImage image;
-    if (!ReadImage(path, image, error))
+    if (!ReadMaskImage(path, image, error))
         return false;
     image = image.convertToFormat(QImage::Format_Grayscale8);
     TQpPixelMask mask;
@@ -162,7 +204,7 @@ bool SaveMaskFile(const std::string& path, const TQpPixelMask& mask, std::string
     for (int y = 0; y < mask.Height; ++y)
         std::memcpy(image.scanLine(y), mask.Values + std::size_t(y) * std::size_t(mask.Width),
                     std::size_t(mask.Width));
-    return WriteImage(path, image, format, 100, error);
+    return WriteMaskImage(path, image, format, error);
 }
 
 } // namespace cli

@@ -1,19 +1,24 @@
 #pragma once
-// Reading and writing image files for the subcommands of velmora-cli: colour images as pfBGR24 pixel
-// buffers and grey images as coverage masks, through Qt's image reader and writer.
+// Reading and writing image files for the subcommands of velmora-cli. Photos go the editor's way: read by
+// TQpGraphicsImage (a JPEG through the lossless codec, anything else through the platform image codec and
+// its size limits, the EXIF orientation applied) and written by the platform encoders, so a subcommand
+// sees exactly the pixels the tools see. Grey masks, which the platform codec has no path for, go through
+// Qt's image reader and writer.
 
 #include "imaging/QpPixels.h"
+#include "model/QpGraphicsImage.h"
 
 #include <string>
 
 namespace cli {
 
-// Files larger than this many megabytes of decoded pixels are refused by the reader.
+// Mask files larger than this many megabytes of decoded pixels are refused by the reader.
 constexpr int kImageAllocationLimitMB = 1024;
 
-// Reads a PNG, BMP, JPEG or TIFF file (EXIF orientation applied, alpha dropped keeping the stored colour)
-// into `out` as pfBGR24 with origin (0, 0). Images with a side below 1 or above kMaxImageSide are refused.
-// On failure `out` is left as it was and `error` says why.
+// Opens the photo as the editor opens it. On failure `image` is left as it was and `error` says why: no
+// such file, a declared size beyond the program's limits, or nothing the program reads.
+bool LoadImageFile(const std::string& path, TQpGraphicsImage& image, std::string& error);
+// The same photo's pixels as pfBGR24 with origin (0, 0); on failure `out` is left as it was.
 bool LoadImageFile(const std::string& path, TQpPixelBuffer& out, std::string& error);
 
 // Writes the pfBGR24 window to `path` in the format its extension names (.png, .bmp, .jpg/.jpeg, .tif/.tiff),
