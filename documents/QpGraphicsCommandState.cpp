@@ -50,14 +50,8 @@ void TQpGraphicsCommandState::Apply(const TQpPixelBuffer& pixels)
         return;
     current->CopyFrom(pixels);
     document.InvalidateImageRect(Rect());
-    // Outside a session the undo base equals the current image everywhere else,
-    // so the rectangle is all it needs; only after a change of size is the whole
-    // image copied.
-    TQpPixelBuffer& undoBase = document.UndoBase();
-    if (undoBase.GetBounds() == current->GetBounds() && undoBase.Format == current->Format)
-        undoBase.CopyFrom(pixels);
-    else if (undoBase.SetFormatAndBounds(current->Format, current->GetBounds()))
-        undoBase.CopyFrom(*current);
+    // Outside a session the undo base equals the current image everywhere else.
+    document.SyncUndoBase(Rect());
 }
 
 void TQpGraphicsCommandState::Undo()

@@ -143,13 +143,7 @@ void TQpGraphicsTool::CommitEdit()
     if (dirty.IsEmpty())
         return;
     document.AddCommand(std::make_unique<TQpGraphicsCommandState>(this, dirty, document));
-    TQpPixels* current = document.CurrentPixels();
-    TQpPixelBuffer& undoBase = document.UndoBase();
-    if (undoBase.GetBounds() == current->GetBounds() && undoBase.Format == current->Format) {
-        undoBase.CopyRect(dirty.Left, dirty.Top, dirty, *current);
-    } else if (undoBase.SetFormatAndBounds(current->Format, current->GetBounds())) {
-        undoBase.CopyFrom(*current);
-    }
+    document.SyncUndoBase(dirty);
 }
 
 void TQpGraphicsTool::EndDocumentEdit()

@@ -239,6 +239,22 @@ void TQpGraphicsImage::ResetUndoBase()
     m_undoBase.CopyFrom(*pixels);
 }
 
+void TQpGraphicsImage::SyncUndoBase(const TQpRect& rect)
+{
+    // Giving the base its own copy brings all of it up to date.
+    if (m_shared) {
+        PrepareEdit();
+        return;
+    }
+    const TQpPixels* pixels = m_current->GetPixels();
+    if (!pixels)
+        return;
+    if (m_undoBase.Format == pixels->Format && m_undoBase.GetBounds() == pixels->GetBounds())
+        m_undoBase.CopyRect(rect.Left, rect.Top, rect, *pixels);
+    else if (m_undoBase.SetFormatAndBounds(pixels->Format, pixels->GetBounds()))
+        m_undoBase.CopyFrom(*pixels);
+}
+
 bool TQpGraphicsImage::SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality)
 {
     const TQpPixels* pixels = m_current->GetPixels();

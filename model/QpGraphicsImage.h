@@ -85,6 +85,10 @@ public:
     // The current image fitted into a size x size square (Lanczos), its sides at least 1.
     std::unique_ptr<TQpLTBitmap> ScaledCopy(int size);
     void ResetUndoBase();
+    // Brings the undo base up to date with the current pixels in `rect`, which must hold every pixel
+    // changed since the base last equalled the image: only `rect` is copied while the base has the
+    // image's bounds and format, the whole image after a change of size. A shared base gets its own copy.
+    void SyncUndoBase(const TQpRect& rect);
 
     // The crop rectangle, or the whole image when there is none.
     TQpRect CropRect() const;

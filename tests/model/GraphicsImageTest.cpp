@@ -585,4 +585,43 @@ TEST_F(GraphicsImageTest, CropOfAKeptOrientationWritesTheImageUpright)
     EXPECT_LT(MeanDifference(*m_image.CurrentPixels(), saved), 8.0);
 }
 
+TEST_F(GraphicsImageTest, SyncUndoBaseCopiesOnlyTheRectangleUntilTheBoundsDiffer)
+{
+    TQpPixelBuffer source;
+    FillPattern(source, 40, 30);
+    ASSERT_TRUE(TImageCodec::Encode(source, Path("in.png"), "image/png", 0));
+    std::int32_t format = 0;
+    ASSERT_TRUE(m_image.LoadImageFile(Path("in.png"), format));
+    // A shared base becomes a copy of the whole image.
+    m_image.SyncUndoBase({0, 0, 1, 1});
+    EXPECT_FALSE(m_image.CopiesShared());
+    EXPECT_TRUE(SamePixels(source, m_image.UndoBase()));
+
+    TQpPixels& current = *m_image.CurrentPixels();
+    const auto paint = [&current](int x, int y, std::uint8_t value) {
+        std::fill_n(current.PixelPtr(x, y), 3, value);
+    };
+    const auto base = [this](int x, int y) { return *m_image.UndoBase().PixelPtr(x, y); };
+    const std::uint8_t outside = *source.PixelPtr(30, 20);
+    paint(5, 5, 1);
+    paint(30, 20, static_cast<std::uint8_t>(outside + 1));
+    m_image.SyncUndoBase({4, 4, 8, 8});
+    EXPECT_EQ(base(5, 5), 1);
+    EXPECT_EQ(base(30, 20), outside) << "outside the rectangle nothing is copied";
+
+    // A rectangle reaching past the image is clipped to it.
+    paint(0, 29, 2);
+    paint(39, 29, 3);
+    m_image.SyncUndoBase({-100, 29, 1000, 1000});
+    EXPECT_EQ(base(0, 29), 2);
+    EXPECT_EQ(base(39, 29), 3);
+    EXPECT_EQ(base(30, 20), outside);
+
+    // A base of other bounds, as after a change of size, is given the whole image.
+    ASSERT_TRUE(m_image.UndoBase().SetFormatAndBounds(pfBGR24, {0, 0, 5, 5}));
+    m_image.SyncUndoBase({0, 0, 1, 1});
+    EXPECT_EQ(m_image.UndoBase().GetBounds(), current.GetBounds());
+    EXPECT_EQ(Bytes(m_image.UndoBase()), Bytes(current));
+}
+
 } // namespace
