@@ -9,17 +9,15 @@
 #include "documents/QpScrollTool.h"
 #include "framework/Localizer.h"
 #include "framework/MainForm.h"
-#include "framework/QpApplication.h"
 #include "framework/MessageBox.h"
+#include "framework/QpApplication.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QFontMetrics>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
-#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <algorithm>
@@ -33,27 +31,6 @@ constexpr std::uint32_t kJpegQualityValue = 1;
 // The extensions of the folder image list; an extension is kept when it occurs
 // in this text.
 const QString kFolderImageExtensions = QStringLiteral(".JPG;.JPEG;.TIF;.TIFF;.PNG;.BMP;.RLE;.DIB");
-
-QPoint CentreOf(QToolBar* toolbar, QAction* button)
-{
-    QWidget* widget = toolbar && button ? toolbar->widgetForAction(button) : nullptr;
-    return widget ? widget->mapToGlobal(QPoint(widget->width() / 2, widget->height() / 2)) : QPoint();
-}
-
-// Fits one axis of a window into the work area.
-void FitAxis(int& start, int& length, int areaStart, int areaLength)
-{
-    if (start < areaStart)
-        start = areaStart;
-    if (start + length > areaStart + areaLength) {
-        if (length < areaLength) {
-            start = (areaLength - length) / 2;
-        } else {
-            start = areaStart;
-            length = areaLength;
-        }
-    }
-}
 } // namespace
 
 TQpGraphicsEditor::TQpGraphicsEditor()
@@ -528,30 +505,6 @@ bool TQpGraphicsEditor::CanActivateTool(TQpGraphicsTool* tool)
     return true;
 }
 
-void TQpGraphicsEditor::SetMinViewSize(int width, int height)
-{
-    TQpGraphicsView* view = ActiveView();
-    if (!MainForm || !view)
-        return;
-    QRect bounds = MainForm->geometry();
-    if (width - view->width() > 0)
-        bounds.setWidth(bounds.width() + width - view->width());
-    if (height - view->height() > 0)
-        bounds.setHeight(bounds.height() + height - view->height());
-    const QScreen* screen = MainForm->screen() ? MainForm->screen() : QGuiApplication::primaryScreen();
-    if (screen) {
-        const QRect area = screen->availableGeometry();
-        int x = bounds.x();
-        int w = bounds.width();
-        int y = bounds.y();
-        int h = bounds.height();
-        FitAxis(x, w, area.x(), area.width());
-        FitAxis(y, h, area.y(), area.height());
-        bounds = QRect(x, y, w, h);
-    }
-    MainForm->setGeometry(bounds);
-}
-
 void TQpGraphicsEditor::ShowPointerStatus(int x, int y, int red, int green, int blue)
 {
     XStatusPanel->setText(QString::number(x));
@@ -565,114 +518,4 @@ void TQpGraphicsEditor::ShowImageSize(int width, int height)
 {
     WStatusPanel->setText(QString::number(width));
     HStatusPanel->setText(QString::number(height));
-}
-
-void TQpGraphicsEditor::DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                                    TQpDemoScriptUserAction* action, const TQpDemoParams& params)
-{
-    const auto numeric = [&](std::size_t count) {
-        if (params.size() != count)
-            return false;
-        for (const TQpDemoArgument& argument : params)
-            if (!argument.Numeric)
-                return false;
-        return true;
-    };
-    if (word == QLatin1String("IMAGEOPEN")) {
-        handled = true;
-        if (params.empty())
-            return;
-        QString name = params[0].Text;
-        const QString inFolder = DemonstrationFolder + name;
-        if (QFileInfo(inFolder).isFile())
-            name = inFolder;
-        TQpDocument* document = nullptr;
-        if (!OpenFile(name, document, true)) {
-            if (player)
-                player->Error(QStringLiteral("Cannot open the file."));
-            return;
-        }
-        document->SetDemoDocument(true);
-        if (params.size() == 3 && params[1].Numeric && params[2].Numeric) {
-            SetMinViewSize(static_cast<int>(params[1].Number), static_cast<int>(params[2].Number));
-            if (TQpGraphicsView* view = ActiveView())
-                view->InitialZoom();
-        }
-    } else if (word == QLatin1String("ZOOMIN")) {
-        handled = true;
-        ZoomIn();
-    } else if (word == QLatin1String("ZOOMOUT")) {
-        handled = true;
-        ZoomOut();
-    } else if (word == QLatin1String("ACTUALSIZE")) {
-        handled = true;
-        ActualSize();
-    } else if (word == QLatin1String("BESTFIT")) {
-        handled = true;
-        BestFit();
-    } else if (word == QLatin1String("SETMINWINDOWSIZE")) {
-        handled = true;
-        if (!numeric(2) || !MainForm)
-            return;
-        const int width = static_cast<int>(params[0].Number);
-        const int height = static_cast<int>(params[1].Number);
-        const QScreen* screen = QGuiApplication::primaryScreen();
-        const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
-        QRect bounds = MainForm->geometry();
-        if (bounds.width() < width) {
-            bounds.setWidth(width);
-            bounds.moveLeft((area.width() - width) / 2);
-        }
-        if (bounds.height() < height) {
-            bounds.setHeight(height);
-            bounds.moveTop((area.height() - height) / 2);
-        }
-        MainForm->setGeometry(bounds);
-        if (TQpGraphicsView* view = ActiveView())
-            view->InitialZoom();
-    } else if (word == QLatin1String("SETMINVIEWSIZE")) {
-        handled = true;
-        if (!numeric(2))
-            return;
-        SetMinViewSize(static_cast<int>(params[0].Number), static_cast<int>(params[1].Number));
-        if (TQpGraphicsView* view = ActiveView())
-            view->InitialZoom();
-    } else {
-        TQpEditor::DemoCommand(player, word, handled, action, params);
-    }
-}
-
-void TQpGraphicsEditor::DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled,
-                                  QPoint& point)
-{
-    if (params.empty())
-        return;
-    const QString name = params[0].Text.trimmed().toUpper();
-    QAction* button = nullptr;
-    if (name == QLatin1String("OPEN") || name == QLatin1String("OPENBUTTON"))
-        button = OpenToolButton;
-    else if (name == QLatin1String("ZOOMIN"))
-        button = ZoomInButton;
-    else if (name == QLatin1String("ZOOMOUT"))
-        button = ZoomOutButton;
-    else if (name == QLatin1String("ACTUALSIZE"))
-        button = ActualSizeButton;
-    else if (name == QLatin1String("BESTFIT"))
-        button = ScaleToBestFitButton;
-    if (button) {
-        point = CentreOf(StandardToolbar, button);
-        handled = true;
-        return;
-    }
-    if (name == QLatin1String("IMAGE")) {
-        TQpGraphicsView* view = ActiveView();
-        if (!view || params.size() < 3)
-            return;
-        const TQpPoint target = view->MapMode().SourceToTarget(
-            TQpPoint{static_cast<int>(params[1].Number), static_cast<int>(params[2].Number)});
-        point = view->mapToGlobal(QPoint(target.X, target.Y));
-        handled = true;
-        return;
-    }
-    TQpEditor::DemoPoint(player, params, handled, point);
 }

@@ -68,6 +68,7 @@ public:
     void Localize() override;
     void LoadSettings(TQpSDFReader& reader) override;
     void SaveSettings(TQpSDFWriter& writer) override;
+    // The script words, in QpGraphicsEditorWords.cpp with their argument checks.
     void DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
                      TQpDemoScriptUserAction* action, const TQpDemoParams& params) override;
     void DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled, QPoint& point) override;
@@ -97,6 +98,7 @@ public:
     TQpGraphicsDocument* ActiveGraphicsDocument() const;
     // The active document's view, or null.
     TQpGraphicsView* ActiveView() const;
+    // Grows the main window until the active view is at least width x height, within the work area.
     void SetMinViewSize(int width, int height);
 
     // The status panels: the pointer's image point and colour, the image's size.
