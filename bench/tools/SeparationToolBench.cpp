@@ -1,14 +1,15 @@
 // The separation tool on a 12-megapixel photograph, offscreen but with its real editor, view and
 // repaints: the whole Separate with the shared case's marks, the longest stretch without message
-// processing, the peak memory, and each background effect applied to the shown result.
+// processing, the peak memory, each background effect applied to the shown result, and the undo and
+// redo of one brush stroke.
 
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
 #include "documents/QpGraphicsView.h"
 #include "framework/MainForm.h"
+#include "framework/MessageBox.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
-#include "framework/MessageBox.h"
 #include "tools/separation/SeparationTool.h"
 
 #include <benchmark/benchmark.h>
@@ -16,6 +17,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -265,8 +267,55 @@ void BlurLevel5Rebuild12MP(benchmark::State& state)
     }
 }
 
+// One pointer event on the view at an image point.
+void SendMouse(TQpGraphicsView& view, QEvent::Type type, TQpPoint image, Qt::MouseButtons buttons)
+{
+    const TQpPoint client = view.MapMode().SourceToTarget(image);
+    const QPointF local(client.X, client.Y);
+    QMouseEvent event(type, local, view.mapToGlobal(local),
+                      type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(&view, &event);
+}
+
+// Undo and redo of one short stroke of a 60-pixel brush across the middle of the photo, in the Full
+// regime with the case's marks: the step's rectangle is about 260 x 61 of the 12 million pixels.
+void UndoRedoStroke12MP(benchmark::State& state)
+{
+    TBench& bench = TBench::Instance();
+    TQpGraphicsView* view = QpGraphicsEditor ? QpGraphicsEditor->ActiveView() : nullptr;
+    if (!bench.Ok() || !view) {
+        state.SkipWithError("shared cutout case missing");
+        return;
+    }
+    TQpSeparationTool& tool = bench.Tool();
+    bench.PutMarksBack();
+    tool.SetSize(60);
+    TQpGraphicsDocument& document = view->Document();
+    const std::size_t steps = document.History().Position();
+    const TQpPoint centre{document.Width() / 2, document.Height() / 2};
+    SendMouse(*view, QEvent::MouseMove, centre, Qt::NoButton);
+    SendMouse(*view, QEvent::MouseButtonPress, centre, Qt::LeftButton);
+    for (int dx = 0; dx <= 200; dx += 20)
+        SendMouse(*view, QEvent::MouseMove, {centre.X + dx, centre.Y}, Qt::LeftButton);
+    SendMouse(*view, QEvent::MouseButtonRelease, {centre.X + 200, centre.Y}, Qt::NoButton);
+    QCoreApplication::processEvents();
+    if (document.History().Position() != steps + 1) {
+        state.SkipWithError("the stroke made no undo step");
+        return;
+    }
+    const auto* step = dynamic_cast<const TQpCustomGraphicsCommandState*>(document.History().NextUndoState());
+    const TQpRect rect = step ? step->Rect() : TQpRect{};
+    for (auto _ : state) {
+        QpGraphicsEditor->Undo();
+        QpGraphicsEditor->Redo();
+    }
+    state.counters["step_width"] = rect.Width();
+    state.counters["step_height"] = rect.Height();
+}
+
 BENCHMARK(Separate12MP)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(ApplyEffect12MP)->Arg(0)->Arg(1)->Arg(2)->Arg(3)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BlurLevel5Rebuild12MP)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(UndoRedoStroke12MP)->Unit(benchmark::kMillisecond);
 
 } // namespace

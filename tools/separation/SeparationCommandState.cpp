@@ -110,13 +110,7 @@ TQpSeparationCommandState::TQpSeparationCommandState(TQpSeparationTool& tool, co
             m_bands.push_back(std::move(record));
         }
     }
-    TQpPixelBuffer& undoBase = document.UndoBase();
-    if (current) {
-        if (undoBase.GetBounds() == current->GetBounds() && undoBase.Format == current->Format)
-            undoBase.CopyRect(area.Left, area.Top, area, *current);
-        else if (undoBase.SetFormatAndBounds(current->Format, current->GetBounds()))
-            undoBase.CopyFrom(*current);
-    }
+    document.SyncUndoBase(area);
     tool.SetPreviousRegime(tool.Regime());
     region.Backup(m_after.Kind == TSeparationRecord::kSeparate ? region.Bounds() : area);
     document.SetUnmodified(false);
@@ -220,11 +214,10 @@ void TQpSeparationCommandState::Finish()
 {
     TQpGraphicsDocument& document = Document();
     document.InvalidateImageRect(Rect());
-    if (TQpPixels* current = document.CurrentPixels()) {
-        TQpPixelBuffer& undoBase = document.UndoBase();
-        if (undoBase.SetFormatAndBounds(current->Format, current->GetBounds()))
-            undoBase.CopyFrom(*current);
-    }
+    // Undo and redo change pixels only inside the rectangle, as the step itself did: a separation
+    // shows its marks outside the undecided area again as they were, and a change of size since the
+    // step left the base equal to the image (or of other bounds, when it is copied whole).
+    document.SyncUndoBase(Rect());
     m_tool.SetPreviousRegime(m_tool.Regime());
     TMarkedRegion& region = m_tool.Region();
     // A separation's stored labels reach beyond its rectangle.
