@@ -5,6 +5,7 @@
 #include "imaging/Thumbnail.h"
 #include "imaging/ThumbnailFiles.h"
 #include "model/StoreTestSupport.h"
+#include "platform/ImageCodec.h"
 
 #include <QFile>
 #include <QTemporaryDir>
