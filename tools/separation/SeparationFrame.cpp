@@ -4,30 +4,16 @@
 #include "tools/separation/SeparationTool.h"
 
 #include <QButtonGroup>
-#include <QColorDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
 #include <QLabel>
-#include <QPainter>
 #include <QPixmap>
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
 
 namespace {
-
-QColor ToQColor(std::uint32_t color)
-{
-    return QColor(static_cast<int>(color & 0xFF), static_cast<int>((color >> 8) & 0xFF),
-                  static_cast<int>((color >> 16) & 0xFF));
-}
-
-std::uint32_t FromQColor(const QColor& color)
-{
-    return static_cast<std::uint32_t>(color.red()) | static_cast<std::uint32_t>(color.green()) << 8 |
-           static_cast<std::uint32_t>(color.blue()) << 16;
-}
 
 QToolButton* MakeButton(QWidget* parent, const char* name, const QString& caption, bool checkable = false)
 {
@@ -54,84 +40,6 @@ QSlider* MakeTrackBar(QWidget* parent, const char* name, int minimum, int maximu
 }
 
 } // namespace
-
-TQpColorBox::TQpColorBox(QWidget* parent) : QToolButton(parent)
-{
-    setIconSize(QSize(40, 14));
-    SetColor(m_color);
-    connect(this, &QToolButton::clicked, this, [this] { ChooseColor(); });
-}
-
-void TQpColorBox::SetColor(std::uint32_t color)
-{
-    m_color = color & 0xFFFFFF;
-    QPixmap swatch(iconSize());
-    swatch.fill(ToQColor(m_color));
-    QPainter painter(&swatch);
-    painter.setPen(Qt::black);
-    painter.drawRect(swatch.rect().adjusted(0, 0, -1, -1));
-    painter.end();
-    setIcon(QIcon(swatch));
-}
-
-void TQpColorBox::Select(std::uint32_t color)
-{
-    SetColor(color);
-    if (OnSelect)
-        OnSelect(m_color);
-}
-
-void TQpColorBox::ChooseColor()
-{
-    const QColor chosen = QColorDialog::getColor(ToQColor(m_color), this);
-    if (chosen.isValid())
-        Select(FromQColor(chosen));
-}
-
-TQpRadioGroup::TQpRadioGroup(QWidget* parent) : QGroupBox(parent), m_group(new QButtonGroup(this))
-{
-    m_group->setExclusive(true);
-    new QVBoxLayout(this);
-    connect(m_group, &QButtonGroup::idClicked, this, [this](int id) {
-        if (OnClick)
-            OnClick(id);
-    });
-}
-
-void TQpRadioGroup::SetItems(const QStringList& items)
-{
-    for (int i = 0; i < items.size(); ++i) {
-        QRadioButton* item = Item(i);
-        if (!item) {
-            item = new QRadioButton(this);
-            item->setObjectName(objectName() + QStringLiteral("Item%1").arg(i));
-            m_group->addButton(item, i);
-            layout()->addWidget(item);
-        }
-        item->setText(items[i]);
-    }
-}
-
-int TQpRadioGroup::ItemIndex() const
-{
-    return m_group->checkedId();
-}
-
-void TQpRadioGroup::SetItemIndex(int index)
-{
-    if (QRadioButton* item = Item(index))
-        item->setChecked(true);
-}
-
-QRadioButton* TQpRadioGroup::Item(int index) const
-{
-    return qobject_cast<QRadioButton*>(m_group->button(index));
-}
-
-int TQpRadioGroup::Count() const
-{
-    return static_cast<int>(m_group->buttons().size());
-}
 
 TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     : TQpFrame(parent), m_tool(&tool)
@@ -283,16 +191,6 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     BackgroundEffectTntRadioGroup->OnClick = [this](int index) {
         Call([index](TQpSeparationTool& tool) { tool.BackgroundEffectTntRadioGroupClick(index); });
     };
-    ColorBox->OnSelect = [this](std::uint32_t color) {
-        Call([color](TQpSeparationTool& tool) { tool.SetBackgroundColor(color); });
-    };
-    MonochromeColorBox->OnSelect = [this](std::uint32_t color) {
-        Call([color](TQpSeparationTool& tool) { tool.SetMonochromeColor(color); });
-    };
-    connect(ShadowTntTrackBar, &QSlider::valueChanged, this,
-            [this](int value) { Call([value](TQpSeparationTool& tool) { tool.SetShadowLevel(value); }); });
-    connect(BlurRadiusTntTrackBar, &QSlider::valueChanged, this,
-            [this](int value) { Call([value](TQpSeparationTool& tool) { tool.SetBlurLevel(value); }); });
     SetFillImage(TQpSeparationTool::kCleaning);
 }
 
@@ -315,6 +213,56 @@ QToolButton* TQpSeparationFrame::AreaButton(int area) const
 void TQpSeparationFrame::SetFillImage(int area)
 {
     FillTBXButton->setIcon(QIcon(QStringLiteral(":/icons/fill/%1.png").arg(area)));
+}
+
+void TQpSeparationFrame::UpdateControls(const TQpSeparationTool& tool, bool frameEnabled, bool notEditing)
+{
+    const bool editable = frameEnabled && notEditing;
+    // Groups stay enabled with the frame so that Abort can be used while the rest waits.
+    for (QWidget* group :
+         {static_cast<QWidget*>(RegimeTntGroupBox), static_cast<QWidget*>(ActionsTntGroupBox),
+          static_cast<QWidget*>(AreaTntGroupBox), static_cast<QWidget*>(EffectTntGroupBox)})
+        group->setEnabled(frameEnabled);
+    for (QWidget* control :
+         {static_cast<QWidget*>(TitleLabel), static_cast<QWidget*>(SizeLabel),
+          static_cast<QWidget*>(SizeTrackBar), static_cast<QWidget*>(RegimeEdgeTBXButton),
+          static_cast<QWidget*>(RegimeFullTBXButton), static_cast<QWidget*>(RegimeEffectTBXButton),
+          static_cast<QWidget*>(FillTBXButton), static_cast<QWidget*>(AreaObjectTBXButton),
+          static_cast<QWidget*>(AreaBGTBXButton), static_cast<QWidget*>(AreaCleaningTBXButton),
+          static_cast<QWidget*>(AreaUnknownTBXButton), static_cast<QWidget*>(BackgroundEffectTntRadioGroup),
+          static_cast<QWidget*>(ColorBox), static_cast<QWidget*>(ShadowTntTrackBar),
+          static_cast<QWidget*>(BlurRadiusTntTrackBar), static_cast<QWidget*>(MonochromeColorBox)})
+        control->setEnabled(editable);
+    for (int i = 0; i < BackgroundEffectTntRadioGroup->Count(); ++i)
+        BackgroundEffectTntRadioGroup->Item(i)->setEnabled(editable);
+    SizeLabel->setText(LocalizedString(154, QStringLiteral("Size")) + QStringLiteral(": ") +
+                       QString::number(tool.Size()));
+
+    const bool effect = tool.Regime() == TQpSeparationTool::kEffect;
+    AreaTntGroupBox->setVisible(!effect);
+    EffectTntGroupBox->setVisible(effect);
+    AreaObjectTBXButton->setVisible(tool.Regime() == TQpSeparationTool::kFull);
+    AreaBGTBXButton->setVisible(tool.Regime() == TQpSeparationTool::kFull);
+    AreaUnknownTBXButton->setVisible(tool.Regime() == TQpSeparationTool::kEdge);
+    AreaCleaningTBXButton->setVisible(true);
+    SeparateTBXButton->setVisible(!effect && !tool.Separating());
+    ClearTBXButton->setVisible(!effect && !tool.Separating());
+    FillTBXButton->setVisible(!effect && !tool.Separating());
+    AbortTBXButton->setVisible(!effect && tool.Separating());
+    SwapTBXButton->setVisible(effect);
+    StoreTBXButton->setVisible(effect);
+    DoneTBXButton->setVisible(effect);
+
+    const TMarkedRegion& region = tool.Region();
+    const bool shown = region.HasLabel(kLabelResultObject) || region.HasLabel(kLabelResultBackground);
+    SeparateTBXButton->setEnabled(editable &&
+                                  ((region.HasLabel(kLabelObject) && region.HasLabel(kLabelBackground)) ||
+                                   region.HasLabel(kLabelUnknown)));
+    ClearTBXButton->setEnabled(editable && !region.IsEmpty());
+    AbortTBXButton->setEnabled(tool.Separating());
+    SwapTBXButton->setEnabled(editable && shown);
+    DoneTBXButton->setEnabled(editable && shown);
+    StoreTBXButton->setEnabled(editable && region.HasLabel(kLabelResultObject));
 }
 
 void TQpSeparationFrame::Localize()

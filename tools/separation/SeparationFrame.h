@@ -3,56 +3,18 @@
 // effect with its parameters. Every component carries its form name as object name. The frame holds no
 // state of its own; the tool reads and sets its components.
 
+#include "framework/ColorBox.h"
 #include "framework/QpModule.h"
+#include "framework/RadioGroup.h"
 
 #include <QGroupBox>
 #include <QToolButton>
 #include <cstdint>
 #include <functional>
 
-class QButtonGroup;
 class QLabel;
-class QRadioButton;
 class QSlider;
 class TQpSeparationTool;
-
-// A colour chooser: a button showing the colour as a swatch that opens the colour dialog. Colours are
-// colour values with red in the low byte.
-class TQpColorBox : public QToolButton
-{
-public:
-    explicit TQpColorBox(QWidget* parent = nullptr);
-
-    std::uint32_t Color() const { return m_color; }
-    // Shows the colour; OnSelect is not called.
-    void SetColor(std::uint32_t color);
-    // As if the user had chosen the colour in the dialog.
-    void Select(std::uint32_t color);
-    std::function<void(std::uint32_t)> OnSelect;
-
-private:
-    void ChooseColor();
-    std::uint32_t m_color = 0xFFFFFF;
-};
-
-// A captioned group of radio buttons with one index, as the effect choice needs it.
-class TQpRadioGroup : public QGroupBox
-{
-public:
-    explicit TQpRadioGroup(QWidget* parent = nullptr);
-
-    void SetItems(const QStringList& items);
-    int ItemIndex() const;
-    // Checks the item without running OnClick.
-    void SetItemIndex(int index);
-    QRadioButton* Item(int index) const;
-    int Count() const;
-    // A user's click that changed the index.
-    std::function<void(int)> OnClick;
-
-private:
-    QButtonGroup* m_group;
-};
 
 class TQpSeparationFrame : public TQpFrame
 {
@@ -94,6 +56,10 @@ public:
     QToolButton* AreaButton(int area) const;
     // The Fill button shows the bucket of the area it fills with.
     void SetFillImage(int area);
+
+    // Enables and shows the components for the tool's regime, region and running step: `frameEnabled`
+    // while the tool is active and usable, `notEditing` unless a step of any tool is running.
+    void UpdateControls(const TQpSeparationTool& tool, bool frameEnabled, bool notEditing);
 
     void Localize() override;
 
