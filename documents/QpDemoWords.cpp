@@ -14,8 +14,9 @@ std::optional<int> DemoInteger(const TQpDemoParams& params, std::size_t index, i
         if (!std::isfinite(argument.Number))
             return std::nullopt;
         // Clamped as a double first: converting an out-of-range double to int is undefined.
-        const double whole = std::trunc(argument.Number);
-        return static_cast<int>(std::clamp(whole, static_cast<double>(minimum), static_cast<double>(maximum)));
+        const double whole = std::nearbyint(argument.Number);
+        return static_cast<int>(
+            std::clamp(whole, static_cast<double>(minimum), static_cast<double>(maximum)));
     }
     if (!acceptText)
         return std::nullopt;
@@ -29,6 +30,13 @@ std::optional<int> DemoInteger(const TQpDemoParams& params, std::size_t index, i
 int DemoInteger(const TQpDemoParams& params, std::size_t index, int fallback, int minimum, int maximum)
 {
     return DemoInteger(params, index, minimum, maximum).value_or(fallback);
+}
+
+bool DemoBoolean(const TQpDemoParams& params, std::size_t index, bool fallback)
+{
+    if (index >= params.size())
+        return fallback;
+    return params[index].Numeric && params[index].Number != 0.0;
 }
 
 std::uint32_t DemoColor(const TQpDemoParams& params, std::size_t index, std::uint32_t fallback)

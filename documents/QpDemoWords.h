@@ -15,12 +15,16 @@
 
 class QWidget;
 
-// The argument at `index` as an integer: a finite number truncated toward zero, or, with `acceptText`,
-// a text that reads as a decimal integer; clamped to [minimum, maximum]. Nothing when there is no
-// such argument or it is neither.
+// The argument at `index` as an integer: a finite number rounded to the nearest (ties to even), or, with
+// `acceptText`, a text that reads as a decimal integer; clamped to [minimum, maximum]. Nothing when there
+// is no such argument or it is neither.
 std::optional<int> DemoInteger(const TQpDemoParams& params, std::size_t index, int minimum, int maximum,
-                               bool acceptText = true);
+                               bool acceptText = false);
 int DemoInteger(const TQpDemoParams& params, std::size_t index, int fallback, int minimum, int maximum);
+
+// The argument at `index` as a switch: a number other than 0 is on, any other argument off, and
+// `fallback` when there is none.
+bool DemoBoolean(const TQpDemoParams& params, std::size_t index, bool fallback);
 
 // The argument at `index` as a colour value (red in the low byte, 24 bits): a finite number, or a
 // text in decimal, "$hex" or "0xhex"; `fallback` otherwise.
