@@ -33,12 +33,6 @@ void CopyOut(TQpPixelBuffer& buffer, const TQpRect& rect, const TQpPixels& sourc
         buffer.CopyFrom(source);
 }
 
-bool Contains(const TQpRect& outer, const TQpRect& inner)
-{
-    return inner.Left >= outer.Left && inner.Top >= outer.Top && inner.Right <= outer.Right &&
-           inner.Bottom <= outer.Bottom;
-}
-
 } // namespace
 
 void TStoredLabelBand::Read(const TMarkedRegion& region)
@@ -183,7 +177,7 @@ void TQpSeparationCommandState::Redo()
     case TSeparationRecord::kToEffect:
         m_tool.SetRegime(TQpSeparationTool::kEffect);
         m_tool.ApplyEffectParameter(m_after);
-        m_tool.ShowResult(static_cast<TBackgroundEffect>(m_after.Effect), host);
+        m_tool.ShowResult(m_after.Background.Effect, host);
         break;
     case TSeparationRecord::kClear:
         m_tool.ClearLabels(host);

@@ -4,6 +4,7 @@
 // separation the stored labels it wrote outside the rectangle. Steps that only change an effect or swap
 // object and background keep no pixels: they are undone by applying the old effect or swapping again.
 
+#include "cutout/BackgroundSettings.h"
 #include "cutout/MarkedRegion.h"
 #include "documents/QpGraphicsCommandState.h"
 
@@ -32,11 +33,9 @@ struct TSeparationRecord
 
     TKind Kind = kNothing;
     std::uint8_t MarkLabel = 0; // kFill
-    std::uint8_t Effect = 0;    // kToEffect, kEffectParameter
     int X = 0;                  // kFill
     int Y = 0;
-    std::uint32_t Color = 0; // effect 0 or 3, colour value with red in the low byte
-    int Level = 0;           // effect 1 or 2
+    TBackgroundSettings Background; // kToEffect, kEffectParameter
 };
 
 // The stored labels of one band of the image, run-length coded in the region's column order.

@@ -4,9 +4,11 @@
 // decide every unmarked point; the Effect regime then shows the object over a replaced background. The
 // tool owns the region and its option frame's state; the tool panel owns the frame, each view its control.
 
+#include "cutout/BackgroundSettings.h"
 #include "cutout/MarkedRegion.h"
 #include "cutout/SeparationRun.h"
 #include "tools/BrushTool.h"
+#include "tools/ToolSetting.h"
 #include "tools/separation/SeparationCommandState.h"
 
 #include <cstdint>
@@ -40,11 +42,12 @@ public:
     TMarkedRegion& Region() { return m_region; }
     const TMarkedRegion& Region() const { return m_region; }
 
-    int BackgroundEffect() const { return m_backgroundEffect; }
-    std::uint32_t BackgroundColor() const { return m_backgroundColor; }
-    int BlurLevel() const { return m_blurLevel; }
-    int ShadowLevel() const { return m_shadowLevel; }
-    std::uint32_t MonochromeColor() const { return m_monochromeColor; }
+    int BackgroundEffect() const { return m_backgroundEffect.Value(); }
+    std::uint32_t BackgroundColor() const { return m_backgroundColor.ColorValue(); }
+    int BlurLevel() const { return m_blurLevel.Value(); }
+    int ShadowLevel() const { return m_shadowLevel.Value(); }
+    std::uint32_t MonochromeColor() const { return m_monochromeColor.ColorValue(); }
+    TBackgroundSettings Background() const;
     int Area() const { return m_area; }
     int Regime() const { return m_regime; }
     bool FillMode() const { return m_fillMode; }
@@ -58,11 +61,11 @@ public:
     void SetArea(int area);
     void SetRegime(int regime);
     void SetFillMode(bool value);
-    void SetBackgroundEffect(int effect);
-    void SetBackgroundColor(std::uint32_t color);
-    void SetBlurLevel(int level);
-    void SetShadowLevel(int level);
-    void SetMonochromeColor(std::uint32_t color);
+    void SetBackgroundEffect(int effect) { m_backgroundEffect.Set(effect); }
+    void SetBackgroundColor(std::uint32_t color) { m_backgroundColor.Set(color); }
+    void SetBlurLevel(int level) { m_blurLevel.Set(level); }
+    void SetShadowLevel(int level) { m_shadowLevel.Set(level); }
+    void SetMonochromeColor(std::uint32_t color) { m_monochromeColor.Set(color); }
 
     // Actions.
     void Separate();
@@ -88,7 +91,7 @@ public:
     void DoneTBXButtonClick();
     void FillTBXButtonClick();
     void AbortTBXButtonClick();
-    void BackgroundEffectTntRadioGroupClick(int index);
+    void BackgroundEffectTntRadioGroupClick(int index) { m_backgroundEffect.Set(index); }
 
     // The region's share of the steps, also run by undo and redo: no recording, no edit session.
     void ConvertToEdge(ISeparationHost& host);
@@ -127,7 +130,13 @@ public:
 private:
     class THost;
 
+    // The tool's own words with their frame targets.
+    TQpDemoWords Words();
+    // The fill and brush cursors of the four areas.
+    static void InstallCursors();
     TSeparationRecord EffectRecord(TSeparationRecord::TKind kind) const;
+    // A change of an effect's parameter is an undo step when that effect is shown.
+    void WatchEffectSetting(TQpToolSetting& setting, TBackgroundEffect effect);
     // Begins the edit session on the active view with the region attached; false without a document.
     bool BeginAction();
     void RecordCommand(const char* suffix);
@@ -137,33 +146,19 @@ private:
     TQpSeparationFrame* m_frame = nullptr;
     // Without a tool panel the tool keeps its frame itself.
     std::unique_ptr<TQpSeparationFrame> m_ownFrame;
-    int m_backgroundEffect = 0;
-    std::uint32_t m_backgroundColor = 0xFFFFFF;
-    int m_blurLevel = 3;
-    int m_shadowLevel = 3;
-    std::uint32_t m_monochromeColor = 0xFFFFFF;
+    TQpToolSetting m_backgroundEffect;
+    TQpToolSetting m_backgroundColor;
+    TQpToolSetting m_blurLevel;
+    TQpToolSetting m_shadowLevel;
+    TQpToolSetting m_monochromeColor;
     int m_area = kObject;
     int m_regime = kEdge;
     bool m_fillMode = false;
     TMarkedRegion m_region;
-    bool m_firstUpdate = true;
     int m_previousRegime = kEdge;
     bool m_separating = false;
     TSeparationRecord m_before;
     TSeparationRecord m_after;
-};
-
-class TQpSeparationToolControl : public TQpBrushToolControl
-{
-public:
-    using TQpBrushToolControl::TQpBrushToolControl;
-
-    TQpSeparationTool* SeparationTool() const;
-
-    void PaintOverlay(TQpViewCanvas& canvas) override;
-    bool SetCursor(Qt::KeyboardModifiers shift, QPoint point, int& cursor) override;
-    bool MouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point) override;
-    bool MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point) override;
 };
 
 // The one separation tool; null before it is created and after it is destroyed.
