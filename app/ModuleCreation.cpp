@@ -1,12 +1,13 @@
 #include "app/ModuleCreation.h"
 
+#include "app/ToolTable.h"
 #include "documents/QpGraphicsEditor.h"
+#include "documents/QpGraphicsTool.h"
 #include "documents/QpGraphicsView.h"
 #include "framework/CommonDataModule.h"
 #include "framework/MainForm.h"
 #include "framework/QpApplication.h"
 #include "framework/ToolPanelModule.h"
-#include "tools/separation/SeparationTool.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -51,17 +52,13 @@ void CreateCoreModules()
     ProgressMeter = CommonDataModule->ProgressMeterOwner.get();
     ProgressMeter->Start(0);
 
-    // The cut-out tool's cursors; the eyedropper and the plus and minus belong to other tools.
-    const char* const cursors[] = {"Eyedropper", "Plus",        "Minus", "Fill",   "FillEmpty", "FillObject",
-                                   "FillBG",     "FillUnknown", "Empty", "Object", "BG",        "Unknown"};
-    for (int i = 0; i < 12; ++i)
-        InstallApplicationCursor(i + 1, QLatin1String(cursors[i]));
-
-    TQpSeparationTool* separation = nullptr;
-    QpApplication->CreateModule(separation);
-    if (separation->Button)
-        MainForm->SetImageIndex(separation->Button, 71);
-    editor->SetActiveTool(separation);
+    for (const TToolEntry& entry : ToolTable()) {
+        TQpGraphicsTool* tool = entry.Create();
+        if (tool->Button)
+            MainForm->SetImageIndex(tool->Button, entry.ToolbarImage);
+        if (entry.ActivateOnCreation)
+            editor->SetActiveTool(tool);
+    }
 }
 
 } // namespace
