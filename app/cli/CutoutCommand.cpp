@@ -5,6 +5,7 @@
 #include "app/cli/CliCommand.h"
 #include "app/cli/ImageFile.h"
 #include "core/ProgressMeter.h"
+#include "cutout/BackgroundSettings.h"
 #include "cutout/MarkedRegion.h"
 #include "cutout/SeparationRun.h"
 
@@ -33,13 +34,6 @@ extern "C" void OnInterrupt(int)
     g_interrupted = 1;
 }
 
-struct TEffect
-{
-    TBackgroundEffect Kind = TBackgroundEffect::Color;
-    std::uint32_t ColorValue = 0xFFFFFF; // red in the low byte
-    int Level = 3;
-};
-
 bool ParseHexColor(const std::string& text, std::uint32_t& colorValue)
 {
     if (text.size() != 7 || text[0] != '#')
@@ -59,20 +53,28 @@ bool ParseHexColor(const std::string& text, std::uint32_t& colorValue)
     return true;
 }
 
-bool ParseEffect(const std::string& text, TEffect& effect)
+bool ParseEffect(const std::string& text, TBackgroundSettings& effect)
 {
     const auto eq = text.find('=');
     if (eq == std::string::npos)
         return false;
     const std::string name = text.substr(0, eq);
     const std::string value = text.substr(eq + 1);
-    if (name == "color" || name == "mono") {
-        effect.Kind = name == "color" ? TBackgroundEffect::Color : TBackgroundEffect::Monochrome;
-        return ParseHexColor(value, effect.ColorValue);
+    if (name == "color") {
+        effect.Effect = TBackgroundEffect::Color;
+        return ParseHexColor(value, effect.FillColor);
     }
-    if (name == "shadow" || name == "blur") {
-        effect.Kind = name == "shadow" ? TBackgroundEffect::Shadow : TBackgroundEffect::Blur;
-        return cli::ParseInt(value, 1, 5, effect.Level);
+    if (name == "mono") {
+        effect.Effect = TBackgroundEffect::Monochrome;
+        return ParseHexColor(value, effect.TintColor);
+    }
+    if (name == "shadow") {
+        effect.Effect = TBackgroundEffect::Shadow;
+        return cli::ParseInt(value, 1, 5, effect.ShadowLevel);
+    }
+    if (name == "blur") {
+        effect.Effect = TBackgroundEffect::Blur;
+        return cli::ParseInt(value, 1, 5, effect.BlurLevel);
     }
     return false;
 }
@@ -200,7 +202,7 @@ int Run(const cli::CommandArgs& args)
         else if (value != "full")
             return cli::Fail("--regime must be full or edge, not \"" + value + "\"");
     }
-    TEffect effect;
+    TBackgroundSettings effect;
     if (arguments.Has("effect") && !ParseEffect(arguments.Value("effect"), effect))
         return cli::Fail("--effect must be color=#RRGGBB, shadow=1..5, blur=1..5 or mono=#RRGGBB, not \"" +
                          arguments.Value("effect") + "\"");
@@ -227,10 +229,7 @@ int Run(const cli::CommandArgs& args)
                          std::to_string(photo.Height) + " photo");
     // The effect itself is set when the result is shown; a blur built now would be built twice.
     ApplySeparationDisplayModes(region, TBackgroundEffect::Color);
-    region.SetFillColor(effect.ColorValue);
-    region.SetTintColor(effect.ColorValue);
-    region.SetShadowLevel(effect.Level);
-    region.SetBlurLevel(effect.Level);
+    ApplyBackgroundParameters(region, effect);
     for (int y = 0; y < marks.Height; ++y)
         for (int x = 0; x < marks.Width; ++x) {
             const std::uint8_t mark = *marks.ValuePtr(x, y);
@@ -289,7 +288,7 @@ int Run(const cli::CommandArgs& args)
     if (arguments.Has("cutout") && !SaveCutout(arguments.Value("cutout"), region, error))
         return cli::Fail(error);
     if (arguments.Has("out")) {
-        if (!ShowSeparationResult(region, effect.Kind, host))
+        if (!ShowSeparationResult(region, effect.Effect, host))
             return cli::Fail("there is no result to show");
         if (!cli::SaveImageFile(arguments.Value("out"), photo, error))
             return cli::Fail(error);
