@@ -2,6 +2,8 @@
 
 #include "core/QpLocalizedText.h"
 
+#include <algorithm>
+
 void TQpFileInfo::Description(std::u16string& text) const
 {
     text.clear();
@@ -83,6 +85,27 @@ std::vector<std::u16string> FormatNameFilters(const TQpFileFormatArray& formats)
         filters.push_back(format.Name + u" (" + masks + u")");
     }
     return filters;
+}
+
+int IndexOfFormatExtension(const TQpFileFormatArray& formats, std::u16string_view extension)
+{
+    if (extension.empty())
+        return -1;
+    const auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+    for (std::size_t index = 0; index < formats.size(); ++index) {
+        std::u16string_view masks = formats[index].Masks;
+        while (!masks.empty()) {
+            const std::size_t end = std::min(masks.find(u';'), masks.size());
+            const std::u16string_view mask = masks.substr(0, end);
+            masks.remove_prefix(std::min(end + 1, masks.size()));
+            if (mask.size() != extension.size() + 2 || mask[0] != u'*' || mask[1] != u'.')
+                continue;
+            if (std::equal(extension.begin(), extension.end(), mask.begin() + 2,
+                           [&](char16_t a, char16_t b) { return lower(a) == lower(b); }))
+                return static_cast<int>(index);
+        }
+    }
+    return -1;
 }
 
 int IndexOfFormatIdentifier(const TQpFileFormatArray& formats, std::int32_t identifier)

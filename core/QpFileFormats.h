@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QPainter;
@@ -91,3 +92,6 @@ std::u16string FormatFilterText(const TQpFileFormatArray& formats);
 std::vector<std::u16string> FormatNameFilters(const TQpFileFormatArray& formats);
 // The index of the first record with that identifier, -1 if none.
 int IndexOfFormatIdentifier(const TQpFileFormatArray& formats, std::int32_t identifier);
+// The index of the first record whose masks hold "*.<extension>" (case-insensitive ASCII, no dot
+// given), -1 if none or the extension is empty.
+int IndexOfFormatExtension(const TQpFileFormatArray& formats, std::u16string_view extension);

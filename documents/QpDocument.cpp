@@ -88,6 +88,7 @@ bool TQpDocument::CloseQuery()
     }
     if (!close)
         return false;
+    Closed();
     NotifyClosing();
     TQpEditor& editor = m_editor;
     editor.RemoveDocument(this); // frees this document

@@ -42,6 +42,8 @@ public:
     void DestroyView();
     // Called at the start of a close request.
     virtual void BeforeClose() {}
+    // The user agreed to the close (or was not asked); the document goes next.
+    virtual void Closed() {}
     // Called by the format code before the document is encoded.
     virtual void BeforeSave() {}
     // Called once after the document has been loaded and attached.
@@ -52,6 +54,9 @@ public:
     // Reads the file through the editor's formats; on success the document is named after it and
     // unmodified.
     virtual bool LoadFromFile(const QString& name);
+    // After LoadFromFile: why it failed, or on success a warning the user must see (a damaged file);
+    // empty when there is nothing to say.
+    virtual QString LoadNotice() const { return {}; }
     // Writes the file through the editor's formats; on success the document takes that name and
     // format and is unmodified.
     virtual bool SaveToFile(const QString& name, std::int32_t format);

@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QToolBar>
@@ -59,11 +60,12 @@ TQpEditor::TQpEditor()
     OpenMenuItem = form.AddMenuItem(Ellipsis(LocalizedString(12, QStringLiteral("Open"))),
                                     QKeySequence(Qt::CTRL | Qt::Key_O), fileSeparator, file, 1,
                                     [this] { OpenCommand(); });
-    SaveMenuItem = form.AddMenuItem(LocalizedString(16, QStringLiteral("Save As")), QKeySequence(),
-                                    fileSeparator, file, 2, [this] { SaveAsCommand(); });
-    SaveMenuItem->setVisible(false);
+    // Save writes the document's own file in its own format; Save As asks.
+    SaveMenuItem =
+        form.AddMenuItem(LocalizedString(15, QStringLiteral("Save")), QKeySequence(Qt::CTRL | Qt::Key_S),
+                         fileSeparator, file, 2, [this] { SaveCommand(); });
     SaveAsMenuItem = form.AddMenuItem(Ellipsis(LocalizedString(16, QStringLiteral("Save As"))),
-                                      QKeySequence(Qt::CTRL | Qt::Key_S), fileSeparator, file, 2,
+                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S), fileSeparator, file, 2,
                                       [this] { SaveAsCommand(); });
     CloseMenuItem = form.AddMenuItem(LocalizedString(13, QStringLiteral("Close")), QKeySequence(),
                                      fileSeparator, file, -1, [this] { CloseCommand(); });
@@ -231,19 +233,23 @@ bool TQpEditor::SaveAs(TQpDocument* document)
     if (!confirmed || name.isEmpty())
         return false;
 
+    // A typed extension that names a format chooses it; only a bare name takes the type box's.
+    const int typed = IndexOfFormatExtension(formats, QFileInfo(name).suffix().toStdU16String());
+    if (typed >= 0)
+        filterIndex = typed + 1;
     // Index 0 stands for the first file type, as in the platform's dialog.
     if (filterIndex < 1 || filterIndex > static_cast<int>(formats.size()))
         filterIndex = 1;
     const TQpFileFormatInfo& chosen = formats[static_cast<std::size_t>(filterIndex - 1)];
-    const QString extension = QString::fromStdU16String(chosen.DefaultExtension);
-    const QString suffix = QFileInfo(name).suffix();
-    const QString current = suffix.isEmpty() ? QString() : QStringLiteral(".") + suffix;
-    if (current.compare(extension, Qt::CaseInsensitive) != 0)
-        name += extension;
+    if (typed < 0)
+        name += QString::fromStdU16String(chosen.DefaultExtension);
 
     if (QFileInfo::exists(name) && AskOverwrite(name) != framework::kIdYes)
         return false;
-    return document->SaveToFile(name, chosen.Identifier);
+    if (!document->SaveToFile(name, chosen.Identifier))
+        return false;
+    ShowSaved(*document);
+    return true;
 }
 
 int TQpEditor::AskSaveChanges(const QString& name)
@@ -367,12 +373,16 @@ bool TQpEditor::OpenFile(const QString& name, TQpDocument*& document, bool addTo
         document->Opened();
         if (addToRecent)
             AddRecentDocument(document);
+        if (const QString notice = document->LoadNotice(); !notice.isEmpty())
+            QpApplication->ShowMessageBox(name + QStringLiteral(":\n") + notice + QStringLiteral("."),
+                                          framework::kMbIconExclamation);
         return true;
     }
+    QString text = WithName(LocalizedString(1030, QStringLiteral("Cannot open the file \"%s\".")), name);
+    if (const QString notice = created ? created->LoadNotice() : QString(); !notice.isEmpty())
+        text += QStringLiteral("\n") + notice + QStringLiteral(".");
     created.reset();
-    QpApplication->ShowMessageBox(
-        WithName(LocalizedString(1030, QStringLiteral("Cannot open the file \"%s\".")), name),
-        framework::kMbIconStop);
+    QpApplication->ShowMessageBox(text, framework::kMbIconStop);
     return false;
 }
 
@@ -418,8 +428,25 @@ void TQpEditor::CloseCommand()
 
 void TQpEditor::SaveCommand()
 {
-    if (!m_plugInMode)
-        SaveAsCommand();
+    if (m_plugInMode)
+        return;
+    TQpDocument* document = ActiveDocument();
+    if (!document)
+        return;
+    // A document without a file of its own, or in a format that cannot be written, asks for one.
+    TQpFileFormatArray formats;
+    Formats().GetSaveFormats(formats);
+    if (document->FileName().isEmpty() || IndexOfFormatIdentifier(formats, document->Format()) < 0)
+        SaveAs(document);
+    else if (document->Save())
+        ShowSaved(*document);
+}
+
+void TQpEditor::ShowSaved(const TQpDocument& document)
+{
+    if (MainForm)
+        MainForm->ShowStatusMessage(LocalizedString(4007, QStringLiteral("Saved")) + QStringLiteral(": ") +
+                                    QDir::toNativeSeparators(document.FileName()));
 }
 
 void TQpEditor::SaveAsCommand()

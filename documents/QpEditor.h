@@ -131,6 +131,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void ShowSaved(const TQpDocument& document);
     void RebuildRecentFilesMenu();
     void OpenRecentFile(QAction* item);
 

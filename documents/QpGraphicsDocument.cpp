@@ -3,6 +3,7 @@
 #include "documents/QpGraphicsEditor.h"
 #include "documents/QpGraphicsTool.h"
 #include "documents/QpGraphicsView.h"
+#include "framework/Localizer.h"
 
 TQpGraphicsDocument::TQpGraphicsDocument(TQpEditor& editor) : TQpDocument(editor) {}
 
@@ -28,10 +29,34 @@ void TQpGraphicsDocument::BeforeClose()
         tool->DocumentClosing(this);
 }
 
+void TQpGraphicsDocument::Closed()
+{
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->DocumentClosed(this);
+}
+
 void TQpGraphicsDocument::BeforeSave()
 {
     for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
         tool->DocumentSaving(this);
+}
+
+QString TQpGraphicsDocument::LoadNotice() const
+{
+    switch (LoadProblem()) {
+    case TLoadProblem::None:
+        break;
+    case TLoadProblem::Damaged:
+        return LocalizedString(4009,
+                               QStringLiteral("The file is damaged: only part of the picture could be read"));
+    case TLoadProblem::Unreadable:
+        return LocalizedString(4010, QStringLiteral("The file cannot be read"));
+    case TLoadProblem::NotAnImage:
+        return LocalizedString(4011, QStringLiteral("The file is not a picture this program reads"));
+    case TLoadProblem::TooLarge:
+        return LocalizedString(4012, QStringLiteral("The picture is larger than this program opens"));
+    }
+    return {};
 }
 
 void TQpGraphicsDocument::Opened()

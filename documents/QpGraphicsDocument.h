@@ -20,8 +20,10 @@ public:
     // The document's view, or null before one is made.
     TQpGraphicsView* GraphicsView();
     void BeforeClose() override;
+    void Closed() override;
     void BeforeSave() override;
     void Opened() override;
+    QString LoadNotice() const override;
 
     // The edit session.
     void BeginEdit(TQpGraphicsTool* tool);

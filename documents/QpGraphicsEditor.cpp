@@ -72,6 +72,10 @@ TQpGraphicsEditor::TQpGraphicsEditor()
              QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0), &TQpGraphicsEditor::ActualSize);
     zoomItem(ScaleToBestFitMenuItem, ScaleToBestFitButton, 178, QStringLiteral("Best Fit"), QKeySequence(),
              &TQpGraphicsEditor::BestFit);
+    // The main keyboard's plus (with or without shift) and minus zoom as the keypad's do.
+    ZoomInMenuItem->setShortcuts({ZoomInMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Plus),
+                                  QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    ZoomOutMenuItem->setShortcuts({ZoomOutMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Minus)});
 
     QMenu* file = form.FileMenuItem;
     CloseMenuSeperator = form.AddSeparator(file, form.FileMenuSeparator);
@@ -88,21 +92,23 @@ TQpGraphicsEditor::TQpGraphicsEditor()
     ImportSubmenu->menuAction()->setVisible(false);
 
     const int f = QFontMetrics(form.font()).height();
-    const int oneAndHalf = static_cast<int>(std::nearbyint(f * 3 / 2.0));
-    AddStatusPanel(QStringLiteral("X:"), 2 * f, false, false);
-    XStatusPanel = AddStatusPanel(QString(), 4 * f, false, true);
-    AddStatusPanel(QStringLiteral("Y:"), oneAndHalf, false, false);
-    YStatusPanel = AddStatusPanel(QString(), 5 * f, true, true);
-    AddStatusPanel(QStringLiteral("W:"), 2 * f, false, false);
-    WStatusPanel = AddStatusPanel(QString(), 4 * f, false, true);
-    AddStatusPanel(QStringLiteral("H:"), oneAndHalf, false, false);
-    HStatusPanel = AddStatusPanel(QString(), 5 * f, true, true);
-    AddStatusPanel(QStringLiteral("R:"), oneAndHalf, false, false);
-    RStatusPanel = AddStatusPanel(QString(), 4 * f, false, true);
-    AddStatusPanel(QStringLiteral("G:"), oneAndHalf, false, false);
-    GStatusPanel = AddStatusPanel(QString(), 4 * f, false, true);
-    AddStatusPanel(QStringLiteral("B:"), oneAndHalf, false, false);
-    BStatusPanel = AddStatusPanel(QString(), 5 * f, true, true);
+    // The panels leave the rest of the bar to the hint line.
+    AddStatusPanel(QStringLiteral("X:"), f, false, false);
+    XStatusPanel = AddStatusPanel(QString(), 0, false, true);
+    AddStatusPanel(QStringLiteral("Y:"), 0, false, false);
+    YStatusPanel = AddStatusPanel(QString(), 0, true, true);
+    AddStatusPanel(QStringLiteral("W:"), f, false, false);
+    WStatusPanel = AddStatusPanel(QString(), 0, false, true);
+    AddStatusPanel(QStringLiteral("H:"), 0, false, false);
+    HStatusPanel = AddStatusPanel(QString(), 0, true, true);
+    AddStatusPanel(QStringLiteral("R:"), f, false, false);
+    RStatusPanel = AddStatusPanel(QString(), 0, false, true);
+    AddStatusPanel(QStringLiteral("G:"), 0, false, false);
+    GStatusPanel = AddStatusPanel(QString(), 0, false, true);
+    AddStatusPanel(QStringLiteral("B:"), 0, false, false);
+    BStatusPanel = AddStatusPanel(QString(), 0, true, true);
+    ZoomStatusPanel = AddStatusPanel(QString(), 0, true, true);
+    ZoomStatusPanel->setMinimumWidth(QFontMetrics(ZoomStatusPanel->font()).horizontalAdvance("00000 %") + 8);
 
     TQpScrollTool* scrollTool = nullptr;
     QpApplication->CreateModule(scrollTool);
@@ -120,7 +126,11 @@ TQpGraphicsEditor::~TQpGraphicsEditor()
 QLabel* TQpGraphicsEditor::AddStatusPanel(const QString& caption, int width, bool framed, bool valuePanel)
 {
     auto* label = new QLabel(caption, MainForm->StatusBar);
-    label->setFixedWidth(width);
+    // Wide enough for its caption or five digits in this font, whatever the language.
+    const QFontMetrics metrics(label->font());
+    label->setMinimumWidth(
+        std::max({width, metrics.horizontalAdvance(caption) + 6,
+                  valuePanel ? metrics.horizontalAdvance(QStringLiteral("00000")) + 8 : 0}));
     label->setAlignment((valuePanel ? Qt::AlignLeft : Qt::AlignRight) | Qt::AlignVCenter);
     label->setFrameStyle(framed ? QFrame::Panel | QFrame::Sunken : QFrame::NoFrame);
     MainForm->StatusBar->addPermanentWidget(label);
@@ -512,6 +522,11 @@ void TQpGraphicsEditor::ShowPointerStatus(int x, int y, int red, int green, int 
     RStatusPanel->setText(QString::number(red));
     GStatusPanel->setText(QString::number(green));
     BStatusPanel->setText(QString::number(blue));
+}
+
+void TQpGraphicsEditor::ShowZoom(int percent)
+{
+    ZoomStatusPanel->setText(QString::number(percent) + QStringLiteral(" %"));
 }
 
 void TQpGraphicsEditor::ShowImageSize(int width, int height)

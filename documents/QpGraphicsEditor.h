@@ -44,6 +44,7 @@ public:
     QLabel* RStatusPanel = nullptr;
     QLabel* GStatusPanel = nullptr;
     QLabel* BStatusPanel = nullptr;
+    QLabel* ZoomStatusPanel = nullptr;
     QAction* PrevImageButton = nullptr;
     QAction* NextImageButton = nullptr;
     QAction* OkButton = nullptr;
@@ -103,6 +104,7 @@ public:
 
     // The status panels: the pointer's image point and colour, the image's size.
     void ShowPointerStatus(int x, int y, int red, int green, int blue);
+    void ShowZoom(int percent);
     void ShowImageSize(int width, int height);
 
     QString DemonstrationFolder;

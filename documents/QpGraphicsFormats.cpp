@@ -2,9 +2,9 @@
 
 #include "documents/QpDocument.h"
 #include "documents/QpGraphicsFileInfo.h"
-#include "model/QpGraphicsImage.h"
 #include "documents/QpGraphicsThumbnail.h"
 #include "documents/QpJPEGOptionsForm.h"
+#include "model/QpGraphicsImage.h"
 
 #include <QApplication>
 #include <QFile>
@@ -86,15 +86,19 @@ void TQpGraphicsFormats::SetJpegQuality(int quality)
     m_jpegQuality = std::clamp(quality, 0, 100);
 }
 
-bool TQpGraphicsFormats::AskQuality(int& quality) const
+bool TQpGraphicsFormats::AskQuality(int& quality, bool* keepOwn) const
 {
     if (m_question)
-        return m_question(quality);
+        return m_question(quality, keepOwn);
     TQpJPEGOptionsForm form(QApplication::activeWindow());
     form.SetQuality(quality);
+    if (keepOwn)
+        form.OfferKeepOwn(*keepOwn);
     if (form.exec() != QDialog::Accepted)
         return false;
     quality = form.Quality();
+    if (keepOwn)
+        *keepOwn = form.KeepOwn();
     return true;
 }
 
@@ -104,13 +108,25 @@ bool TQpGraphicsFormats::Save(TQpDocument& document, const std::u16string& name,
     if (!image)
         return false;
     int quality = m_jpegQuality;
-    // A JPEG the codec holds keeps its own tables; there is no quality to choose.
-    if (format == kJpegFormat && !image->JpegCodec()) {
-        if (!AskQuality(quality))
+    bool reencode = false;
+    const bool again = QString::fromStdU16String(name) == document.FileName() && document.Format() == format;
+    if (format == kJpegFormat && image->JpegCodec()) {
+        // Saved as itself a JPEG the codec holds keeps its compression; under a new name the user may pick.
+        if (!again) {
+            bool keepOwn = true;
+            if (!AskQuality(quality, &keepOwn))
+                return false;
+            reencode = !keepOwn;
+            if (reencode)
+                SetJpegQuality(quality);
+        }
+    } else if (format == kJpegFormat && (!again || !m_qualityAsked)) {
+        if (!AskQuality(quality, nullptr))
             return false;
         SetJpegQuality(quality);
+        m_qualityAsked = true;
     }
     document.BeforeSave();
     TWaitCursor wait;
-    return image->SaveImageFile(LocalPath(name), format, m_jpegQuality);
+    return image->SaveImageFile(LocalPath(name), format, m_jpegQuality, reencode);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The image editor's format registry: JPEG, TIFF, PNG and BMP, plus the transfer block of the host
 // plug-in (identifier -1, never offered in a dialog). Load and Save work on any document that is a
-// TQpGraphicsImage; saving JPEG asks for the quality unless the lossless codec holds the image.
+// TQpGraphicsImage; saving JPEG asks for the quality, except when a file is saved again as itself: a JPEG the
+// lossless codec holds keeps its compression, any other takes the quality asked the first time.
 
 #include "core/QpFileFormats.h"
 
@@ -10,8 +11,9 @@
 class TQpGraphicsFormats : public TQpDocumentFormats
 {
 public:
-    // Asks for a JPEG quality, starting from the value given; false when the user cancels.
-    using TQualityQuestion = std::function<bool(int& quality)>;
+    // Asks for a JPEG quality, starting from the value given; false when the user cancels. `keepOwn` is
+    // given (true at first) for a JPEG the codec holds: kept, the photo keeps its own compression.
+    using TQualityQuestion = std::function<bool(int& quality, bool* keepOwn)>;
 
     TQpGraphicsFormats();
 
@@ -30,9 +32,10 @@ public:
     void SetQualityQuestion(TQualityQuestion question) { m_question = std::move(question); }
 
 private:
-    bool AskQuality(int& quality) const;
+    bool AskQuality(int& quality, bool* keepOwn) const;
 
     TQpFileFormatArray m_formats;
     std::int32_t m_jpegQuality = 80;
+    bool m_qualityAsked = false;
     TQualityQuestion m_question;
 };

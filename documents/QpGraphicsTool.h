@@ -5,6 +5,7 @@
 // BeginDocumentEdit and cleared together when the session ends; controls are owned by their views.
 
 #include "core/QpCommandHistory.h"
+#include "core/QpMapMode.h"
 #include "documents/QpDemoSupport.h"
 #include "framework/QpModule.h"
 #include "imaging/QpPixels.h"
@@ -49,8 +50,17 @@ public:
     // Puts the undo base back over the current pixels and ends the session without a command.
     virtual void CancelDocumentEdit();
     virtual void DocumentOpened(TQpGraphicsDocument* document);
+    // Before the close question; the close may still be cancelled.
     virtual void DocumentClosing(TQpGraphicsDocument*) {}
+    // After it: the document is about to be freed.
+    virtual void DocumentClosed(TQpGraphicsDocument*) {}
     virtual void DocumentSaving(TQpGraphicsDocument*) {}
+    // The photo's own colour at an image point where this tool has drawn over the pixels (marks, an
+    // overlay); false where the pixels are the photo's.
+    virtual bool PhotoColor(TQpGraphicsDocument*, TQpPoint, int& /*red*/, int& /*green*/, int& /*blue*/) const
+    {
+        return false;
+    }
     virtual void BeforeUndo(TQpCommandState*) {}
     virtual void BeforeRedo(TQpCommandState*) {}
     virtual void RegisterDemoCommands() {}

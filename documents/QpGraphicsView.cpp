@@ -2,6 +2,7 @@
 
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
+#include "documents/QpGraphicsTool.h"
 #include "documents/QpGraphicsToolControl.h"
 #include "framework/MainForm.h"
 
@@ -12,6 +13,7 @@
 #include <QPixmap>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 namespace {
@@ -272,6 +274,8 @@ void TQpGraphicsView::SetZoom(int numerator, int denominator)
     MapMode().SetTargetExtent({numerator, numerator});
     MapMode().SetSourceExtent({denominator, denominator});
     CenterOn(centre);
+    if (QpGraphicsEditor)
+        QpGraphicsEditor->ShowZoom(static_cast<int>(std::lround(100.0 * numerator / denominator)));
     if (m_mouseInside) {
         const QPoint pointer = mapFromGlobal(QCursor::pos());
         ShowStatus(pointer);
@@ -289,6 +293,22 @@ void TQpGraphicsView::ZoomOut()
 {
     const TQpZoomStep step = NextZoomOut(MapMode().TargetExtent().X, MapMode().SourceExtent().X);
     SetZoom(step.Numerator, step.Denominator);
+}
+
+void TQpGraphicsView::ZoomAbout(bool in, QPoint client)
+{
+    const TQpPoint anchor = ClientToImage(client);
+    const int numerator = MapMode().TargetExtent().X;
+    const int denominator = MapMode().SourceExtent().X;
+    const TQpZoomStep step = in ? NextZoomIn(numerator, denominator) : NextZoomOut(numerator, denominator);
+    SetZoom(step.Numerator, step.Denominator);
+    // The image point under the pointer stays under it.
+    const QRect area = ClientRect();
+    const double scale = static_cast<double>(step.Denominator) / step.Numerator;
+    const double x = anchor.X + (area.width() / 2.0 - client.x()) * scale;
+    const double y = anchor.Y + (area.height() / 2.0 - client.y()) * scale;
+    CenterOn({static_cast<int>(std::lround(std::clamp(x, -1e6, 1e6))),
+              static_cast<int>(std::lround(std::clamp(y, -1e6, 1e6)))});
 }
 
 void TQpGraphicsView::ActualSize()
@@ -402,6 +422,10 @@ void TQpGraphicsView::ShowStatus(QPoint point)
         blue = p[0];
         green = p[1];
         red = p[2];
+        // Marks and overlays are drawn into the pixels; the status names the photo's colour beneath.
+        for (const TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+            if (tool->PhotoColor(&m_document, image, red, green, blue))
+                break;
     }
     QpGraphicsEditor->ShowPointerStatus(image.X, image.Y, red, green, blue);
 }
@@ -493,6 +517,12 @@ void TQpGraphicsView::wheelEvent(QWheelEvent* event)
 {
     m_initialZoomPending = false;
     const int delta = event->angleDelta().y();
+    // Ctrl+wheel zooms about the pointer for every tool; the plain wheel stays the tools'.
+    if ((event->modifiers() & Qt::ControlModifier) && delta != 0) {
+        ZoomAbout(delta > 0, event->position().toPoint());
+        event->accept();
+        return;
+    }
     if (MouseWheel(delta, event->modifiers(), event->globalPosition().toPoint())) {
         event->accept();
         return;

@@ -65,6 +65,8 @@ public:
     void SetZoom(int numerator, int denominator);
     void ZoomIn();
     void ZoomOut();
+    // One zoom step in or out keeping the image point under `client` where it is.
+    void ZoomAbout(bool in, QPoint client);
     void ActualSize();
     // Nothing for an empty image or a view without area.
     void BestFit();

@@ -47,6 +47,8 @@ TQpJPEGOptionsForm::TQpJPEGOptionsForm(QWidget* parent) : TQpFormOf<QDialog>(fal
     LargeFileLabel = new QLabel(this);
     DisplayCheckbox = new QCheckBox(this);
     DisplayCheckbox->setVisible(false);
+    KeepOwnCheckbox = new QCheckBox(this);
+    KeepOwnCheckbox->setVisible(false);
     OkButton = new QPushButton(this);
     OkButton->setDefault(true);
     CancelButton = new QPushButton(this);
@@ -64,6 +66,7 @@ TQpJPEGOptionsForm::TQpJPEGOptionsForm(QWidget* parent) : TQpFormOf<QDialog>(fal
     buttons->addWidget(OkButton);
     buttons->addWidget(CancelButton);
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(KeepOwnCheckbox);
     layout->addLayout(top);
     layout->addWidget(QualityTrackBar);
     layout->addLayout(ends);
@@ -74,6 +77,7 @@ TQpJPEGOptionsForm::TQpJPEGOptionsForm(QWidget* parent) : TQpFormOf<QDialog>(fal
     connect(QualityEdit, &QLineEdit::textChanged, this, [this] { QualityEditChange(); });
     connect(QualityTrackBar, &QSlider::valueChanged, this, [this] { QualityTrackBarChange(); });
     connect(QualityComboBox, &QComboBox::currentIndexChanged, this, [this] { QualityComboBoxChange(); });
+    connect(KeepOwnCheckbox, &QCheckBox::toggled, this, [this] { KeepOwnChange(); });
     connect(OkButton, &QPushButton::clicked, this, [this] { OkButtonClick(); });
     connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -91,6 +95,8 @@ void TQpJPEGOptionsForm::Localize()
     setWindowTitle(LocalizedString(205, QStringLiteral("JPEG Options")));
     QualityLabel->setText(LocalizedString(207, QStringLiteral("Quality")) + QStringLiteral(":"));
     DisplayCheckbox->setText(LocalizedString(206, QStringLiteral("Always show this dialog")));
+    KeepOwnCheckbox->setText(LocalizedString(
+        4013, QStringLiteral("Keep the photo's own compression (unchanged parts stay exact)")));
     SmallFileLabel->setText(LocalizedString(213, QStringLiteral("Smaller file")));
     LargeFileLabel->setText(LocalizedString(214, QStringLiteral("Better quality")));
     OkButton->setText(LocalizedString(1, QStringLiteral("OK")));
@@ -172,4 +178,25 @@ void TQpJPEGOptionsForm::OkButtonClick()
     bool ok = false;
     const qlonglong typed = QualityEdit->text().trimmed().toLongLong(&ok);
     SetQuality(ok ? static_cast<int>(std::clamp<qlonglong>(typed, 0, 100)) : QualityTrackBar->value());
+}
+
+void TQpJPEGOptionsForm::OfferKeepOwn(bool checked)
+{
+    KeepOwnCheckbox->setVisible(true);
+    KeepOwnCheckbox->setChecked(checked);
+    KeepOwnChange();
+    adjustSize();
+}
+
+bool TQpJPEGOptionsForm::KeepOwn() const
+{
+    return !KeepOwnCheckbox->isHidden() && KeepOwnCheckbox->isChecked();
+}
+
+void TQpJPEGOptionsForm::KeepOwnChange()
+{
+    const bool choose = !KeepOwn();
+    QualityEdit->setEnabled(choose);
+    QualityComboBox->setEnabled(choose);
+    QualityTrackBar->setEnabled(choose);
 }

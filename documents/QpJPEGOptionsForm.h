@@ -27,6 +27,7 @@ public:
     QLabel* LargeFileLabel = nullptr;
     QLabel* QualityLabel = nullptr;
     QCheckBox* DisplayCheckbox = nullptr;
+    QCheckBox* KeepOwnCheckbox = nullptr; // hidden unless offered
     QPushButton* OkButton = nullptr;
     QPushButton* CancelButton = nullptr;
 
@@ -34,6 +35,9 @@ public:
     // Shows the value in all three controls.
     void SetQuality(int quality);
     int Quality() const;
+    // Shows the choice of keeping a JPEG's own compression; while it is ticked the quality does not count.
+    void OfferKeepOwn(bool checked);
+    bool KeepOwn() const;
     // The preset index shown for a quality: the last preset not above it, Low below 10.
     static int PresetIndex(int quality);
     static constexpr int kPresets[5] = {10, 30, 60, 80, 100};
@@ -45,6 +49,7 @@ private:
     void QualityEditChange();
     void QualityTrackBarChange();
     void QualityComboBoxChange();
+    void KeepOwnChange();
 
     bool m_changing = false; // set while one control moves the others
 };

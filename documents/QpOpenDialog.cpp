@@ -5,10 +5,12 @@
 #include "imaging/QpPixels.h"
 
 #include <QEvent>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFrame>
 #include <QGridLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPalette>
 #include <QToolTip>
@@ -226,6 +228,18 @@ TQpSaveDialog::TQpSaveDialog(QWidget* owner, const TQpFileFormats& formats) : TQ
     // The editor asks about an existing file itself, after it has settled the extension.
     setOption(QFileDialog::DontConfirmOverwrite, true);
     TQpSaveDialog::SetupFilter();
+    // The type box follows a typed extension that names a format, and leaves the typed name as it is.
+    if (auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))) {
+        connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString& text) {
+            const int typed =
+                IndexOfFormatExtension(DialogFormats(), QFileInfo(text).suffix().toStdU16String());
+            if (typed < 0 || typed + 1 == FilterIndex())
+                return;
+            SetFilterIndex(typed + 1);
+            if (edit->text() != text)
+                edit->setText(text);
+        });
+    }
 }
 
 void TQpSaveDialog::SetupFilter()

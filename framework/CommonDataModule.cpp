@@ -22,12 +22,16 @@ void TProgressMeter::Start(int steps)
     // A range of 0..0 makes Qt show a busy bar; an empty bar needs a real range.
     m_bar->setRange(0, steps > 0 ? steps : 1);
     m_bar->setValue(0);
+    // Shown only while there is progress to show: the status bar's room goes to the hint otherwise.
+    m_bar->setVisible(steps > 0);
 }
 
 void TProgressMeter::Step()
 {
     if (m_bar && m_bar->value() < m_bar->maximum())
         m_bar->setValue(m_bar->value() + 1);
+    if (m_bar && m_bar->value() >= m_bar->maximum())
+        m_bar->setVisible(false);
 }
 
 TCommonDataModule::TCommonDataModule()

@@ -14,6 +14,7 @@
 #include <QDropEvent>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -43,7 +44,14 @@ TMainForm::TMainForm() : TQpFormOf<QMainWindow>(true)
     if (!MainForm)
         MainForm = this;
     setAttribute(Qt::WA_DeleteOnClose, false);
+    // First start: most of the screen, centred; a saved placement replaces this.
     resize(534, 458);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        const QSize first =
+            QSize(area.width() * 4 / 5, area.height() * 4 / 5).expandedTo(size()).boundedTo(area.size());
+        setGeometry(QRect(area.center() - QPoint(first.width() / 2, first.height() / 2), first));
+    }
     setAcceptDrops(true);
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks);
     setCorner(Qt::TopRightCorner, Qt::RightDockWidgetArea);
@@ -66,6 +74,10 @@ TMainForm::TMainForm() : TQpFormOf<QMainWindow>(true)
     LanguageMenuItem = AddSubmenu(QStringLiteral("Language"), ViewMenuItem, nullptr);
     HelpMenuItem = AddSubmenu(QStringLiteral("Help"), nullptr, nullptr);
     StatusBar = statusBar();
+    m_hint = new QLabel(StatusBar);
+    m_hint->setObjectName(QStringLiteral("HintLabel"));
+    m_hint->setVisible(false);
+    StatusBar->addWidget(m_hint, 1);
 
     // The client area shows the workspace colour until the editor puts its view there.
     auto* workspace = new QWidget(this);
@@ -277,6 +289,24 @@ bool TMainForm::RestorePlacement(const Placement& block)
     else
         setWindowState(windowState() & ~(Qt::WindowMaximized | Qt::WindowMinimized));
     return true;
+}
+
+void TMainForm::SetHint(const QString& text)
+{
+    if (m_hint->text() == text)
+        return;
+    m_hint->setText(text);
+    m_hint->setVisible(!text.isEmpty());
+}
+
+QString TMainForm::Hint() const
+{
+    return m_hint->text();
+}
+
+void TMainForm::ShowStatusMessage(const QString& text)
+{
+    StatusBar->showMessage(text, 6000);
 }
 
 void TMainForm::LoadSettings(TQpSDFReader& reader)

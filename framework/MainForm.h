@@ -16,6 +16,7 @@ class QAction;
 class QDockWidget;
 class QMenu;
 class QMenuBar;
+class QLabel;
 class QStatusBar;
 class QToolBar;
 class TQpImageList;
@@ -79,6 +80,12 @@ public:
     // nearest screen, and a minimised window comes back normal. False when the block is refused.
     bool RestorePlacement(const Placement& block);
 
+    // The status bar's guidance for the current step; empty hides it. A message names what just
+    // happened and covers the hint for a few seconds.
+    void SetHint(const QString& text);
+    QString Hint() const;
+    void ShowStatusMessage(const QString& text);
+
     // What a drop of these files does: the handler gets the first one when it exists.
     void DropFiles(const QList<QUrl>& urls);
 
@@ -96,6 +103,7 @@ private:
     void BuildLanguageMenu();
 
     std::unique_ptr<TQpImageList> m_defaultImages;
+    QLabel* m_hint = nullptr;
     std::vector<std::pair<QAction*, QToolBar*>> m_toolbarToggles;
 };
 

@@ -72,13 +72,35 @@ TQpGraphicsImage::TQpGraphicsImage()
 
 TQpGraphicsImage::~TQpGraphicsImage() = default;
 
+namespace {
+
+TQpGraphicsImage::TLoadProblem WhyNotLoaded(const std::string& path)
+{
+    using TLoadProblem = TQpGraphicsImage::TLoadProblem;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return TLoadProblem::Unreadable;
+    std::fclose(file);
+    platform::TImageInfo info;
+    if (!TImageCodec::ReadInfo(path, info))
+        return TLoadProblem::NotAnImage;
+    if (!TImageCodec::IsAcceptableSize(info.Width, info.Height))
+        return TLoadProblem::TooLarge;
+    // The header reads but the pixels do not: as broken as a file can be.
+    return TLoadProblem::Damaged;
+}
+
+} // namespace
+
 bool TQpGraphicsImage::LoadImageFile(const std::string& path, std::int32_t& format)
 {
+    m_loadProblem = TLoadProblem::None;
     if (LoadBlock(path)) {
         format = kTransferBlockFormat;
     } else if (LoadThroughCodec(path)) {
         format = kJpegFormat;
     } else if (!LoadThroughLibrary(path, format)) {
+        m_loadProblem = WhyNotLoaded(path);
         return false;
     }
     ClearCropRect();
@@ -158,6 +180,8 @@ bool TQpGraphicsImage::LoadThroughLibrary(const std::string& path, std::int32_t&
     platform::TImageInfo info;
     if (!TImageCodec::DecodeMemory(bytes.data(), bytes.size(), allocate, info))
         return false;
+    if (info.Damaged)
+        m_loadProblem = TLoadProblem::Damaged;
     TQpCustomProperties items;
     TImageMetadata::ReadFile(path, items);
     AdoptLoaded(std::move(image));
@@ -255,7 +279,8 @@ void TQpGraphicsImage::SyncUndoBase(const TQpRect& rect)
         m_undoBase.CopyFrom(*pixels);
 }
 
-bool TQpGraphicsImage::SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality)
+bool TQpGraphicsImage::SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality,
+                                     bool reencode)
 {
     const TQpPixels* pixels = m_current->GetPixels();
     if (!pixels)
@@ -267,18 +292,19 @@ bool TQpGraphicsImage::SaveImageFile(const std::string& path, std::int32_t forma
     platform::TAtomicFile file;
     if (!file.Begin(path))
         return false;
-    if (!SaveImageBody(file.TempPath(), format, jpegQuality))
+    if (!SaveImageBody(file.TempPath(), format, jpegQuality, reencode))
         return false;
     return file.Commit();
 }
 
-bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality)
+bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality,
+                                     bool reencode)
 {
     const TQpPixels& pixels = *m_current->GetPixels();
     TQpRect region = CropRect();
     TQpCustomProperties items;
     items.Assign(m_metadata);
-    TJpegCodec* codec = format == kJpegFormat ? JpegCodec() : nullptr;
+    TJpegCodec* codec = format == kJpegFormat && !reencode ? JpegCodec() : nullptr;
     if (codec && m_codecKeepsFileOrientation) {
         if (!SaveInFileOrientation(path, *codec, region, items))
             return false;

@@ -68,10 +68,22 @@ public:
     // orientation, and saves them so, until a crop or a change of size. On failure (including absurd
     // sizes) the image is unchanged.
     bool LoadImageFile(const std::string& path, std::int32_t& format);
+    // What the last LoadImageFile met: on success None or Damaged (a file cut short, opened with what
+    // could be decoded), on failure why it failed.
+    enum class TLoadProblem
+    {
+        None,
+        Damaged,
+        Unreadable,
+        NotAnImage,
+        TooLarge
+    };
+    TLoadProblem LoadProblem() const { return m_loadProblem; }
     // Writes CropRect in the format: −1 back into the transfer block, a codec-held JPEG through the codec,
     // everything else through the encoder of the format with `jpegQuality`. Ordinary files are replaced
-    // only after a complete write, keeping their mode; on failure the old file is untouched.
-    bool SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality);
+    // only after a complete write, keeping their mode; on failure the old file is untouched. With
+    // `reencode` a codec-held JPEG is encoded anew at `jpegQuality` instead.
+    bool SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality, bool reencode = false);
 
     bool RotateLeft();
     bool RotateRight();
@@ -116,7 +128,7 @@ private:
     bool LoadThroughLibrary(const std::string& path, std::int32_t& format);
     void AdoptLoaded(std::unique_ptr<TQpLTBitmap> image);
     void ApplyOrientation();
-    bool SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality);
+    bool SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality, bool reencode);
     // Writes the codec's coefficients in the file's orientation, the pixels turned back into it; `region`
     // becomes the written rectangle in that orientation and `items` get the orientation.
     bool SaveInFileOrientation(const std::string& path, platform::TJpegCodec& codec, TQpRect& region,
@@ -142,6 +154,7 @@ private:
     // orientation) turns into the image shown: a photograph whose upright turn would cut through blocks.
     bool m_codecKeepsFileOrientation = false;
     int m_codecOrientation = 1;
+    TLoadProblem m_loadProblem = TLoadProblem::None;
     TQpGraphicsDocumentProperties m_metadata;
     // The items as the file held them, to know when a copied file needs no new metadata.
     TQpCustomProperties m_fileMetadata;

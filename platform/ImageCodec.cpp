@@ -89,12 +89,6 @@ bool WriteFileBytes(const std::string& path, const std::uint8_t* data, std::size
 
 // ---- JPEG -------------------------------------------------------------------------------------------
 
-bool IsFatalJpegError(tjhandle handle)
-{
-    // A truncated file only warns in libjpeg and comes out grey at the bottom: that is a broken file.
-    return tjGetErrorCode(handle) == TJERR_FATAL || std::strstr(tjGetErrorStr2(handle), "Premature end");
-}
-
 enum class TJpegResult
 {
     Ok,
@@ -115,10 +109,14 @@ TJpegResult DecodeJpeg(const std::uint8_t* data, std::size_t size, const TPixelA
     TQpPixels* out = TImageCodec::AllocateChecked(allocate, width, height);
     if (!out)
         return TJpegResult::Failed;
+    info.Damaged = false;
     if (tjDecompress2(handle.get(), data, static_cast<unsigned long>(size), out->Data, width, out->Stride,
-                      height, TJPF_BGR, 0) != 0 &&
-        IsFatalJpegError(handle.get()))
-        return TJpegResult::Failed;
+                      height, TJPF_BGR, 0) != 0) {
+        if (tjGetErrorCode(handle.get()) == TJERR_FATAL)
+            return TJpegResult::Failed;
+        // A file cut short only warns and comes out grey below the cut: opened, but the user must know.
+        info.Damaged = std::strstr(tjGetErrorStr2(handle.get()), "Premature end") != nullptr;
+    }
     info.Width = width;
     info.Height = height;
     info.Format = TRawFormat::Jpeg;
@@ -455,7 +453,7 @@ QImage TImageCodec::Thumbnail(const std::string& path, int width, int height)
             if (pixels.SetFormatAndBounds(pfBGR24, {0, 0, bestW, bestH}) &&
                 (tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                                pixels.Data, bestW, pixels.Stride, bestH, TJPF_BGR, 0) == 0 ||
-                 !IsFatalJpegError(handle.get()))) {
+                 tjGetErrorCode(handle.get()) != TJERR_FATAL)) {
                 return WrapPixels(pixels).scaled(width, height, Qt::KeepAspectRatio,
                                                  Qt::SmoothTransformation);
             }

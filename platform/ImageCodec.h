@@ -36,6 +36,8 @@ struct TImageInfo
     TRawFormat Format = TRawFormat::Unknown;
     double DpiX = 96.0;
     double DpiY = 96.0;
+    // The file ends early: what could be decoded is there, the rest filled as the decoder does.
+    bool Damaged = false;
 };
 
 constexpr double kDefaultDpi = 96.0;

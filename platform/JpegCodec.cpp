@@ -80,11 +80,12 @@ bool TJpegCodec::LoadMemory(std::vector<std::uint8_t> bytes, const TPixelAllocat
         Release();
         return false;
     }
-    // The coefficients wait in the bytes until an edit needs them, so opening costs one plain decode.
+    // The coefficients wait in the bytes until an edit needs them, so opening costs one plain decode. A
+    // file cut short has no whole coefficients to keep: it opens as plain pixels.
     TImageInfo info;
     if (!ReadCoefficients(true) ||
         !TImageCodec::DecodeMemory(m_bytes.data(), m_bytes.size(), allocate, info) || info.Width != m_width ||
-        info.Height != m_height) {
+        info.Height != m_height || info.Damaged) {
         Release();
         return false;
     }

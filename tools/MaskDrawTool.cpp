@@ -2,6 +2,11 @@
 
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsView.h"
+#include "framework/Localizer.h"
+#include "framework/MainForm.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -59,6 +64,11 @@ void TQpMaskDrawTool::ApplyAt(const TQpRect& rect)
     m_mask.Top = rect.Top;
     TQpDrawTool::ApplyAt(rect);
 }
+
+namespace {
+// A jump across the largest image with the smallest brush stays well below this.
+constexpr double kMaxJoinDabs = 200000;
+} // namespace
 
 TQpMaskDrawToolControl::TQpMaskDrawToolControl(TQpGraphicsTool& tool, TQpGraphicsView& view)
     : TQpDrawToolControl(tool, view)
@@ -147,10 +157,30 @@ bool TQpMaskDrawToolControl::MouseMove(Qt::KeyboardModifiers shift, QPoint point
     if (Drawing() && !(HeldButtons() & (Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)))
         EndStroke();
     tool->SetShift(shift);
-    MoveBrush(View().ClientToImage(point));
+    const TQpPoint to = View().ClientToImage(point);
+    if (Drawing())
+        JoinTo(to, tool->Size());
+    MoveBrush(to);
     if (Drawing())
         ApplyStroke();
     return true;
+}
+
+void TQpMaskDrawToolControl::JoinTo(TQpPoint to, int size)
+{
+    // Motion events come farther apart than the brush when the pointer is fast; dabs at most a quarter
+    // of the brush apart make the stroke a line.
+    const double spacing = std::max(1, size / 4);
+    const double dx = static_cast<double>(to.X) - BrushX();
+    const double dy = static_cast<double>(to.Y) - BrushY();
+    const double steps = std::min(std::ceil(std::hypot(dx, dy) / spacing), kMaxJoinDabs);
+    const TQpPoint from{BrushX(), BrushY()};
+    for (int k = 1; k < static_cast<int>(steps); ++k) {
+        const double t = k / steps;
+        MoveBrush(
+            {from.X + static_cast<int>(std::lround(dx * t)), from.Y + static_cast<int>(std::lround(dy * t))});
+        ApplyStroke();
+    }
 }
 
 bool TQpMaskDrawToolControl::MouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint point)
@@ -187,8 +217,13 @@ bool TQpMaskDrawToolControl::MouseWheel(Qt::KeyboardModifiers, int direction, QP
     if (!Active() || !tool)
         return false;
     // Consumed even while drawing, so that the view does not scroll under a running stroke.
-    if (!Drawing() || Tag != 0)
-        tool->SetSize(tool->Size() + direction);
+    if (Drawing() && Tag == 0)
+        return true;
+    const int before = tool->Size();
+    tool->SetSize(before + direction);
+    if (tool->Size() != before && MainForm)
+        MainForm->ShowStatusMessage(LocalizedString(154, QStringLiteral("Size")) + QStringLiteral(": ") +
+                                    QString::number(tool->Size()));
     return true;
 }
 

@@ -42,6 +42,8 @@ public:
     int BrushY() const { return m_y; }
     // Centres the brush rectangle on `point` (image coordinates).
     void MoveBrush(TQpPoint point);
+    // Dabs along the segment from the brush to `to`, both ends left out.
+    void JoinTo(TQpPoint to, int size);
 
     void Activate() override;
     bool SetCursor(Qt::KeyboardModifiers shift, QPoint point, int& cursor) override;

@@ -30,7 +30,7 @@ TQpToolSetting::~TQpToolSetting()
         m_colorBox->OnSelect = nullptr;
 }
 
-bool TQpToolSetting::Set(long long value)
+bool TQpToolSetting::Admit(long long& value) const
 {
     if (m_spec.Kind == TKind::Color)
         value &= kColorMask;
@@ -38,7 +38,20 @@ bool TQpToolSetting::Set(long long value)
         return false;
     else
         value = std::clamp<long long>(value, m_minimum, m_maximum);
-    if (value == m_value)
+    return value != m_value;
+}
+
+void TQpToolSetting::Restore(long long value)
+{
+    if (!Admit(value))
+        return;
+    m_value = static_cast<int>(value);
+    Show();
+}
+
+bool TQpToolSetting::Set(long long value)
+{
+    if (!Admit(value))
         return false;
     if (OnChanging)
         OnChanging();

@@ -75,6 +75,9 @@ public:
     // Applies the kind and range; false when that leaves the value as it is (or ignores it). Otherwise
     // runs OnChanging, stores the value, shows it in the control, records it and runs OnChanged.
     bool Set(long long value);
+    // The same rules, shown in the control, but nothing recorded or told: undo and redo bring a
+    // setting back this way.
+    void Restore(long long value);
     // A new range (min <= max); a value outside it is brought inside without recording.
     void SetRange(int minimum, int maximum);
 
@@ -96,6 +99,7 @@ public:
     std::function<void()> OnChanged;
 
 private:
+    bool Admit(long long& value) const;
     void Show();
     void Record() const;
 

@@ -9,6 +9,7 @@
 #include <QImageWriter>
 #include <QSaveFile>
 #include <cstring>
+#include <iostream>
 
 namespace cli {
 
@@ -123,6 +124,8 @@ bool LoadImageFile(const std::string& path, TQpGraphicsImage& image, std::string
     std::int32_t format = 0;
     if (!image.LoadImageFile(path, format))
         return fail("not an image this program reads, or too large to open");
+    if (image.LoadProblem() == TQpGraphicsImage::TLoadProblem::Damaged)
+        std::cerr << "warning: \"" << path << "\" is damaged: only part of the picture could be read\n";
     return true;
 }
 

@@ -204,3 +204,34 @@ TEST_F(PlugInModeTest, SaveQuestionNamesTheImageNotTheFile)
 }
 
 } // namespace
+
+TEST_F(GraphicsEditorTest, ACutJpegOpensWithAWarningAndANonImageSaysWhyItIsRefused)
+{
+    const QByteArray whole = ReadAll(Photo("fig_bowl.jpg"));
+    if (whole.isEmpty())
+        GTEST_SKIP() << "test photo missing";
+    const QString cut = m_dir.filePath("cut.jpg");
+    {
+        QFile file(cut);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(whole.left(whole.size() / 2));
+    }
+    TQpGraphicsDocument* document = Open(cut);
+    ASSERT_NE(document, nullptr);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(Messages[0].contains("damaged")) << Messages[0].toStdString();
+    EXPECT_EQ(document->JpegCodec(), nullptr); // no whole coefficients to keep
+    EXPECT_GT(document->Width(), 0);
+    EXPECT_TRUE(document->Unmodified());
+
+    const QString text = m_dir.filePath("notes.jpg");
+    {
+        QFile file(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("shopping list: figs, bowl");
+    }
+    Messages.clear();
+    EXPECT_EQ(Open(text), nullptr);
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(Messages[0].contains("not a picture")) << Messages[0].toStdString();
+}

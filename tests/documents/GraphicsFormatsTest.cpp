@@ -1,8 +1,8 @@
 #include "documents/QpGraphicsFileInfo.h"
 #include "documents/QpGraphicsFormats.h"
-#include "model/QpGraphicsImage.h"
 #include "documents/QpGraphicsThumbnail.h"
 #include "documents/QpJPEGOptionsForm.h"
+#include "model/QpGraphicsImage.h"
 
 #include "DocumentTestSupport.h"
 #include "platform/ImageCodec.h"
@@ -101,9 +101,13 @@ TEST_F(GraphicsFormatsTest, SavingAsJpegAsksForTheQualityAndRemembersIt)
     std::vector<int> offered;
     int answer = 55;
     bool accept = true;
-    formats.SetQualityQuestion([&](int& quality) {
+    bool offeredKeep = false, keep = true;
+    formats.SetQualityQuestion([&](int& quality, bool* keepOwn) {
         offered.push_back(quality);
         quality = answer;
+        offeredKeep = keepOwn != nullptr;
+        if (keepOwn)
+            *keepOwn = keep;
         return accept;
     });
     TImageDocument document(*Editor);
@@ -123,13 +127,32 @@ TEST_F(GraphicsFormatsTest, SavingAsJpegAsksForTheQualityAndRemembersIt)
     EXPECT_FALSE(QFile::exists(m_dir.filePath("c.jpg")));
     EXPECT_EQ(2, document.Saving);
 
-    // A JPEG the codec holds is saved without the question.
+    // Saved again as itself the document takes the quality asked the first time.
+    accept = true;
+    document.SetFileName(m_dir.filePath("b.jpg"));
+    document.SetFormat(kJpegFormat);
+    ASSERT_TRUE(formats.Save(document, Name("b.jpg"), kJpegFormat));
+    EXPECT_EQ(3u, offered.size()); // the two saves and the cancelled one
+
+    // A JPEG the codec holds is saved as itself without the question, keeping every byte of its blocks;
+    // under another name the question offers its own compression, and declining that re-encodes.
     TImageDocument jpeg(*Editor);
     ASSERT_TRUE(formats.Load(jpeg, Name("a.jpg"), format));
     ASSERT_NE(nullptr, jpeg.JpegCodec());
-    accept = true;
+    jpeg.SetFileName(m_dir.filePath("a.jpg"));
+    jpeg.SetFormat(kJpegFormat);
+    const std::size_t ownSize = ReadFile(Path("a.jpg")).size();
+    ASSERT_TRUE(formats.Save(jpeg, Name("a.jpg"), kJpegFormat));
+    EXPECT_EQ(3u, offered.size());
     ASSERT_TRUE(formats.Save(jpeg, Name("d.jpg"), kJpegFormat));
-    EXPECT_EQ(3u, offered.size()); // the two saves and the cancelled one
+    EXPECT_EQ(4u, offered.size());
+    EXPECT_TRUE(offeredKeep);
+    EXPECT_EQ(ownSize, ReadFile(Path("d.jpg")).size());
+    keep = false;
+    answer = 5;
+    ASSERT_TRUE(formats.Save(jpeg, Name("e.jpg"), kJpegFormat));
+    EXPECT_LT(ReadFile(Path("e.jpg")).size(), ownSize);
+    EXPECT_EQ(5, formats.JpegQuality());
     EXPECT_FALSE(formats.Load(jpeg, Name("missing.png"), format));
 }
 

@@ -6,6 +6,8 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -59,9 +61,10 @@ TEST_F(EditorTest, CommandsSitInTheFileAndEditMenusAndOnTheStandardToolbar)
     EXPECT_EQ(MainForm, m_application->MainWindow());
     EXPECT_EQ(Texts(MainForm->FileMenuItem->actions()),
               QStringList({"Open...", "Save", "Save As...", "Close", "|", "|", "E&xit"}));
-    EXPECT_FALSE(Editor->SaveMenuItem->isVisible());
+    EXPECT_TRUE(Editor->SaveMenuItem->isVisible());
     EXPECT_EQ(Editor->OpenMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
-    EXPECT_EQ(Editor->SaveAsMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(Editor->SaveMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_S));
+    EXPECT_EQ(Editor->SaveAsMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     EXPECT_EQ(Editor->UndoMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Z));
     EXPECT_EQ(Editor->RedoMenuItem->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Y));
     EXPECT_EQ(Editor->RecentFilesMenuSeparator, MainForm->FileMenuItem->actions().at(5));
@@ -336,7 +339,7 @@ TEST_F(EditorTest, EditCommandsFollowTheHistory)
     EXPECT_FALSE(Editor->CanRedo());
 }
 
-TEST_F(EditorTest, SaveAsAppendsTheChosenExtensionUnlessTheNameHasIt)
+TEST_F(EditorTest, SaveAsTakesATypedFormatExtensionAndAppendsTheChosenOneOtherwise)
 {
     TTestDocument* document = Open(MakeFile("beach.png"));
     ASSERT_NE(document, nullptr);
@@ -348,11 +351,12 @@ TEST_F(EditorTest, SaveAsAppendsTheChosenExtensionUnlessTheNameHasIt)
         std::int32_t format;
     };
     const Case cases[] = {
-        {"typed", 1, "typed.jpg", kJpeg},            // no extension
-        {"other.png", 1, "other.png.jpg", kJpeg},    // another format's extension
+        {"typed", 1, "typed.jpg", kJpeg},            // no extension: the type box's
+        {"other.png", 1, "other.png", kPng},         // another format's extension chooses it
         {"upper.JPG", 1, "upper.JPG", kJpeg},        // the chosen one, in other letter case
-        {"long.jpeg", 1, "long.jpeg.jpg", kJpeg},    // only the default extension counts
-        {"photo.jpg", 2, "photo.jpg.png", kPng},     // the other way round
+        {"long.jpeg", 2, "long.jpeg", kJpeg},        // any of a format's extensions
+        {"photo.jpg", 2, "photo.jpg", kJpeg},        // the other way round
+        {"notes.txt", 2, "notes.txt.png", kPng},     // an extension of no format is part of the name
         {"dir.d/plain", 2, "dir.d/plain.png", kPng}, // a dot in a folder is no extension
     };
     QDir(m_dir.path()).mkpath("dir.d");
@@ -364,6 +368,38 @@ TEST_F(EditorTest, SaveAsAppendsTheChosenExtensionUnlessTheNameHasIt)
         EXPECT_TRUE(QFileInfo::exists(m_dir.filePath(c.saved))) << c.saved.toStdString();
     }
     EXPECT_TRUE(Messages.empty());
+}
+
+TEST_F(EditorTest, TypingAFormatsExtensionInTheSaveDialogMovesTheTypeBox)
+{
+    TTestDocument* document = Open(MakeFile("beach.png"));
+    ASSERT_NE(document, nullptr);
+    int filterBefore = 0;
+    int filterAfter = 0;
+    TQpOpenDialog::SetExecuteHook([&](TQpOpenDialog& dialog) {
+        auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!edit)
+            return false;
+        filterBefore = dialog.FilterIndex();
+        edit->clear();
+        for (const QChar c : QStringLiteral("name.jpg")) {
+            QKeyEvent press(QEvent::KeyPress, c.toUpper().unicode(), Qt::NoModifier, QString(c));
+            QCoreApplication::sendEvent(edit, &press);
+        }
+        filterAfter = dialog.FilterIndex();
+        EXPECT_EQ(edit->text(), QStringLiteral("name.jpg"));
+        // Return in the name box confirms, as the user does.
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+        QCoreApplication::sendEvent(edit, &enter);
+        return dialog.result() == QDialog::Accepted;
+    });
+    const bool saved = Editor->SaveAs(document);
+    TQpOpenDialog::SetExecuteHook({});
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(filterBefore, 2) << "PNG, the photo's own";
+    EXPECT_EQ(filterAfter, 1) << "JPEG, as typed";
+    EXPECT_EQ(document->FileName(), m_dir.filePath("name.jpg"));
+    EXPECT_EQ(document->Format(), kJpeg);
 }
 
 TEST_F(EditorTest, SaveAsProposesTheNameWithoutExtensionAndTheDocumentsFormat)

@@ -505,7 +505,7 @@ TEST(CutoutTest, SeparatedObjectKeepsItsPixelsAndTheBackgroundTakesTheChosenColo
     // Save As by keyboard: the file name typed into the dialog, which opens in the photo's folder.
     input.MoveTo(shown.center());
     QThread::msleep(100);
-    input.Key(XK_s, true);
+    input.Key(XK_S, true); // Ctrl+Shift+S: Save As
     ASSERT_TRUE(WaitForMap(mapPath, 20000, states, [](const TWidgetStates& s) {
         return Visible(s, "fileNameEdit");
     })) << fail("no save dialog");

@@ -139,7 +139,8 @@ TEST(PluginRoundTripTest, OkInTheProgramSendsTheImageBackToTheHost)
     while (timer.elapsed() < 20000 && !ready) {
         QThread::msleep(500);
         shot = x.Grab();
-        clusters = TextClusters(shot, 28, 48);
+        const int top = XvfbSession::PaintedBounds(shot).top();
+        clusters = TextClusters(shot, top + 28, top + 48);
         // The empty screen right of the window is one wide dark run, no caption.
         std::erase_if(clusters, [](const QRect& c) { return c.width() > 100; });
         ready = clusters.size() >= 6 && run.wait_for(std::chrono::seconds(0)) != std::future_status::ready;

@@ -40,10 +40,12 @@ TEST(StartupTest, ProgramShowsMenusToolbarAreaAndToolPanel)
     QImage shot;
     QElapsedTimer timer;
     timer.start();
+    QRect window;
     while (timer.elapsed() < 20000) {
         QThread::msleep(200);
         shot = x.Grab();
-        if (PaintedPixels(shot, QRect(0, 0, 200, 20)) > 1000)
+        window = XvfbSession::PaintedBounds(shot);
+        if (window.width() > 400 && PaintedPixels(shot, QRect(window.topLeft(), QSize(200, 20))) > 1000)
             break;
     }
     shot.save(ArtifactFolder() + "/startup.png");
@@ -51,15 +53,21 @@ TEST(StartupTest, ProgramShowsMenusToolbarAreaAndToolPanel)
     program.waitForFinished(5000);
 
     ASSERT_FALSE(shot.isNull());
-    EXPECT_GT(PaintedPixels(shot, QRect(0, 0, 200, 20)), 1000) << "no menu bar";
+    // First start: about 80 % of the 1280 x 800 screen, centred.
+    EXPECT_NEAR(window.width(), 1024, 8);
+    EXPECT_NEAR(window.center().x(), 640, 8);
+    EXPECT_NEAR(window.center().y(), 400, 8);
+    const QPoint at = window.topLeft();
+    EXPECT_GT(PaintedPixels(shot, QRect(at, QSize(200, 20))), 1000) << "no menu bar";
     // Menu texts are dark on a light bar.
     int dark = 0;
     for (int x0 = 0; x0 < 200; ++x0)
         for (int y0 = 0; y0 < 20; ++y0)
-            dark += qGray(shot.pixel(x0, y0)) < 80 ? 1 : 0;
+            dark += qGray(shot.pixel(at.x() + x0, at.y() + y0)) < 80 ? 1 : 0;
     EXPECT_GT(dark, 20) << "menu bar without captions";
-    // The tool panel docks on the right of the 534-pixel-wide window, left of its right edge.
-    EXPECT_GT(PaintedPixels(shot, QRect(350, 80, 150, 200)), 10000) << "no tool panel";
+    // The tool panel docks on the right of the window, left of its right edge.
+    EXPECT_GT(PaintedPixels(shot, QRect(window.right() - 160, at.y() + 80, 150, 200)), 10000)
+        << "no tool panel";
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QTemporaryDir>
 #include <QThread>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -34,11 +35,30 @@ public:
         return screen ? screen->grabWindow(0).toImage().convertToFormat(QImage::Format_RGB32) : QImage();
     }
 
+    // The bounding box of what is not the black of an empty X screen: the program's window, which
+    // opens centred on first start.
+    static QRect PaintedBounds(const QImage& image)
+    {
+        int left = image.width(), top = image.height(), right = -1, bottom = -1;
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                if ((row[x] & 0xFFFFFF) != 0) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                    top = std::min(top, y);
+                    bottom = y;
+                }
+        }
+        return right < 0 ? QRect() : QRect(QPoint(left, top), QPoint(right, bottom));
+    }
+
     // An environment for a program under test: this display, a fresh settings and data folder.
-    QProcessEnvironment Environment(const QString& home) const
+    QProcessEnvironment Environment(const QString& home) const { return Environment(home, m_display); }
+    static QProcessEnvironment Environment(const QString& home, const QString& display)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DISPLAY", m_display);
+        env.insert("DISPLAY", display);
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_CONFIG_HOME", home + "/config");
         env.insert("XDG_DATA_HOME", home + "/data");

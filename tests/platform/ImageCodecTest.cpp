@@ -4,6 +4,7 @@
 
 #include <QImage>
 #include <QTemporaryDir>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -110,15 +111,23 @@ TEST_F(ImageCodecTest, GreyAlphaAndPaletteImagesBecomeBgr)
     EXPECT_EQ(255, back.PixelPtr(0, 0)[2]);
 }
 
-TEST_F(ImageCodecTest, BrokenFilesAreRefused)
+TEST_F(ImageCodecTest, BrokenFilesAreRefusedButACutJpegDecodesMarkedDamaged)
 {
     TQpPixelBuffer source;
     FillPattern(source, 64, 64);
     std::vector<std::uint8_t> jpeg = EncodeJpeg(source, TJSAMP_420);
-    TQpPixelBuffer back;
+    TQpPixelBuffer whole, back;
     TImageInfo info;
+    ASSERT_TRUE(TImageCodec::DecodeMemory(jpeg.data(), jpeg.size(), whole, info));
+    EXPECT_FALSE(info.Damaged);
     std::vector<std::uint8_t> truncated(jpeg.begin(), jpeg.begin() + jpeg.size() / 2);
-    EXPECT_FALSE(TImageCodec::DecodeMemory(truncated.data(), truncated.size(), back, info));
+    ASSERT_TRUE(TImageCodec::DecodeMemory(truncated.data(), truncated.size(), back, info));
+    EXPECT_TRUE(info.Damaged);
+    ASSERT_EQ(64, back.Width);
+    // The first MCU row came before the cut and decodes as in the whole file.
+    EXPECT_EQ(0, std::memcmp(whole.PixelPtr(0, 0), back.PixelPtr(0, 0), 64 * 3));
+    std::vector<std::uint8_t> header(jpeg.begin(), jpeg.begin() + 20);
+    EXPECT_FALSE(TImageCodec::DecodeMemory(header.data(), header.size(), back, info));
     EXPECT_EQ(nullptr, back.Data);
 
     ASSERT_TRUE(TImageCodec::Encode(source, Path("a.png"), "image/png", 0));

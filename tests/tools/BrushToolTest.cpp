@@ -136,7 +136,7 @@ TEST(BrushGeometryTest, RectangleIsOddWideAndSoftMaskHasTheHandWorkedProfile)
             ASSERT_EQ(*mask.ValuePtr(x, y), *mask.ValuePtr(10 - x, 10 - y)) << x << "," << y;
 }
 
-TEST_F(BrushToolTest, OneStrokeIsOneUndoStepWithADabPerMoveAndUndoRestoresExactly)
+TEST_F(BrushToolTest, OneStrokeIsOneUndoStepWithDabsJoinedAlongEachMoveAndUndoRestoresExactly)
 {
     TQpGraphicsView* view = OpenActive();
     ASSERT_NE(view, nullptr);
@@ -149,15 +149,29 @@ TEST_F(BrushToolTest, OneStrokeIsOneUndoStepWithADabPerMoveAndUndoRestoresExactl
     EXPECT_EQ(Steps(view), 1u);
     EXPECT_FALSE(Control()->Drawing());
     EXPECT_EQ(Tool->StrokeControl(), nullptr);
-    // One dab at the press and one per move; the dabs are not joined.
-    ASSERT_EQ(Tool->Applied.size(), 3u);
+    // One dab at the press and one per move, joined by dabs at most a quarter of the brush (2) apart:
+    // 5 over the 10.2 pixels to (20, 12), 13 over the 26.9 pixels on to (40, 30).
+    ASSERT_EQ(Tool->Applied.size(), 21u);
     EXPECT_EQ(Tool->Applied[0], BrushRect(10, 10, 10));
-    EXPECT_EQ(Tool->Applied[2], BrushRect(40, 30, 10));
-    for (auto [x, y] : {std::pair{10, 10}, {20, 12}, {40, 30}})
-        EXPECT_EQ(PixelAt(pixels, x, y), kDab) << x << "," << y;
+    EXPECT_EQ(Tool->Applied[6], BrushRect(20, 12, 10));
+    EXPECT_EQ(Tool->Applied[20], BrushRect(40, 30, 10));
+    for (std::size_t k = 1; k < Tool->Applied.size(); ++k) {
+        const int dx = Tool->Applied[k].Left - Tool->Applied[k - 1].Left;
+        const int dy = Tool->Applied[k].Top - Tool->Applied[k - 1].Top;
+        EXPECT_LE(dx * dx + dy * dy, 2 * 2 + 2 * 2) << k; // 2 along each axis, rounding to pixels included
+    }
+    // Every pixel of the path lies under some dab.
+    const std::pair<int, int> path[] = {{10, 10}, {20, 12}, {40, 30}};
+    for (int leg = 0; leg < 2; ++leg)
+        for (int t = 0; t <= 16; ++t) {
+            const int x = path[leg].first + (path[leg + 1].first - path[leg].first) * t / 16;
+            const int y = path[leg].second + (path[leg + 1].second - path[leg].second) * t / 16;
+            EXPECT_EQ(PixelAt(pixels, x, y) & 0xFFFF, kDab & 0xFFFF) << x << "," << y;
+        }
+    EXPECT_EQ(PixelAt(pixels, 40, 30), kDab);
     EXPECT_EQ(PixelAt(pixels, 43, 30) >> 16, 253u);
-    // Between the dabs the image is untouched; each dab reaches 4 pixels out, where the mask ends.
-    EXPECT_EQ(std::memcmp(pixels.PixelPtr(30, 20), &before[(20 * 64 + 30) * 3], 3), 0);
+    // Off the line the image is untouched; each dab reaches 4 pixels out, where the mask ends.
+    EXPECT_EQ(std::memcmp(pixels.PixelPtr(35, 12), &before[(12 * 64 + 35) * 3], 3), 0);
     EXPECT_EQ(ChangedArea(pixels, before), (TQpRect{6, 6, 45, 35}));
     // The mask is moved, never rebuilt, for each dab; between dabs it rests at the origin.
     EXPECT_EQ(Tool->MaskBuilds, builds);
@@ -193,7 +207,8 @@ TEST_F(BrushToolTest, DabsAreClippedAtTheImageEdgesAndADabOutsideDoesNothing)
 
     // Six pixels beyond the right edge the brush of half-width 5 does not reach the image.
     const std::vector<std::uint8_t> edged = Snapshot(pixels);
-    Drag(view, {{69, 20}, {-6, 20}, {30, -6}});
+    for (TQpPoint outside : {TQpPoint{69, 20}, TQpPoint{-6, 20}, TQpPoint{30, -6}})
+        Drag(view, {outside});
     EXPECT_EQ(Tool->Applied.size(), 2u);
     EXPECT_EQ(Snapshot(pixels), edged);
     EXPECT_EQ(Steps(view), 2u);
@@ -386,7 +401,8 @@ TEST_F(BrushToolTest, AStrokeWhoseReleaseNeverArrivesEndsAtTheNextUnpressedMoveO
     EXPECT_FALSE(Control()->Drawing());
     EXPECT_EQ(Tool->StrokeControl(), nullptr);
     EXPECT_EQ(PixelAt(pixels, 40, 30), untouched);
-    EXPECT_EQ(Tool->Applied.size(), 2u);
+    // The press, four joining dabs and the move.
+    EXPECT_EQ(Tool->Applied.size(), 6u);
     EXPECT_EQ(Steps(view), 1u);
     EXPECT_FALSE(view->Document().EditSessionActive());
 

@@ -10,8 +10,8 @@
 #include "documents/QpGraphicsToolControl.h"
 #include "documents/QpGraphicsView.h"
 #include "framework/MainForm.h"
-#include "framework/QpApplication.h"
 #include "framework/MessageBox.h"
+#include "framework/QpApplication.h"
 #include "support/QtApplication.h"
 
 #include <QCoreApplication>
@@ -21,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <cstdint>
+#include <deque>
 #include <gtest/gtest.h>
 #include <memory>
 #include <vector>
@@ -67,10 +68,14 @@ protected:
     {
         TestApplication();
         ASSERT_TRUE(m_dir.isValid());
-        // Message boxes answer "yes" at once and are remembered.
+        // Message boxes are remembered and answered from Answers, then "yes".
         framework::SetMessageBoxHook([this](const QString& text, const QString&, int) {
             Messages.push_back(text);
-            return framework::kIdYes;
+            if (Answers.empty())
+                return framework::kIdYes;
+            const int answer = Answers.front();
+            Answers.pop_front();
+            return answer;
         });
         m_application = std::make_unique<TQpApplication>();
         m_application->SetTitle(QStringLiteral("Velmora"));
@@ -185,6 +190,7 @@ protected:
 
     TQpGraphicsEditor* Editor = nullptr;
     std::vector<QString> Messages;
+    std::deque<int> Answers;
 
 private:
     static void SendMouse(TQpGraphicsView* view, QEvent::Type type, TQpPoint image, Qt::MouseButton button,

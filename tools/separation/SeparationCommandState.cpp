@@ -168,6 +168,7 @@ void TQpSeparationCommandState::Redo()
         break;
     case TSeparationRecord::kDone:
         region.ClearMarks();
+        m_tool.SetRegime(m_tool.MarkingRegime());
         break;
     case TSeparationRecord::kToEdge:
         // The regime goes with its marks, as for the switch to Effect.

@@ -4,6 +4,7 @@
 #include "tools/separation/SeparationTool.h"
 
 #include <QButtonGroup>
+#include <QFontMetrics>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -12,6 +13,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -22,9 +24,8 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     button->setText(caption);
     button->setCheckable(checkable);
     button->setToolButtonStyle(Qt::ToolButtonTextOnly);
-    // Three groups share the panel's width; captions may not widen them.
-    button->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
-    button->setMinimumWidth(20);
+    // The captions set the groups' least width, so that no language cuts them off; the panel widens.
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     return button;
 }
 
@@ -137,11 +138,9 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     areas->addWidget(AreaCleaningTBXButton, 2, 0);
     AreaCleaningTBXButton->setChecked(true);
     groups->addWidget(AreaTntGroupBox, 1);
-    // The three groups line up at the Regime group's height.
-    for (QGroupBox* group : {RegimeTntGroupBox, ActionsTntGroupBox, AreaTntGroupBox}) {
-        group->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        group->setMinimumWidth(40);
-    }
+    // The three groups line up at the Regime group's height and never narrower than their captions.
+    for (QGroupBox* group : {RegimeTntGroupBox, ActionsTntGroupBox, AreaTntGroupBox})
+        group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 
     EffectTntGroupBox = new QGroupBox(QStringLiteral("Effect"), this);
     EffectTntGroupBox->setObjectName(QStringLiteral("EffectTntGroupBox"));
@@ -163,6 +162,14 @@ TQpSeparationFrame::TQpSeparationFrame(TQpSeparationTool& tool, QWidget* parent)
     effect->addWidget(ShadowTntTrackBar, 1, 1);
     effect->addWidget(BlurRadiusTntTrackBar, 2, 1);
     effect->addWidget(MonochromeColorBox, 3, 1);
+    // Each control's value beside it; its caption is the radio item on the same row.
+    for (int row = 0; row < 4; ++row) {
+        EffectValueLabels[row] = new QLabel(EffectTntGroupBox);
+        EffectValueLabels[row]->setObjectName(QStringLiteral("EffectValueLabel%1").arg(row));
+        EffectValueLabels[row]->setMinimumWidth(
+            QFontMetrics(font()).horizontalAdvance(QStringLiteral("#DDDDDD")));
+        effect->addWidget(EffectValueLabels[row], row, 2);
+    }
     layout->addWidget(EffectTntGroupBox);
     layout->addStretch(1);
 
@@ -237,6 +244,16 @@ void TQpSeparationFrame::UpdateControls(const TQpSeparationTool& tool, bool fram
         BackgroundEffectTntRadioGroup->Item(i)->setEnabled(editable);
     SizeLabel->setText(LocalizedString(154, QStringLiteral("Size")) + QStringLiteral(": ") +
                        QString::number(tool.Size()));
+    const auto hex = [](std::uint32_t colorValue) {
+        // Colour values hold red in the low byte; people read #RRGGBB.
+        const std::uint32_t rgb =
+            ((colorValue & 0xFF) << 16) | (colorValue & 0xFF00) | ((colorValue >> 16) & 0xFF);
+        return QStringLiteral("#%1").arg(rgb, 6, 16, QLatin1Char('0')).toUpper();
+    };
+    EffectValueLabels[0]->setText(hex(tool.BackgroundColor()));
+    EffectValueLabels[1]->setText(QString::number(tool.ShadowLevel()));
+    EffectValueLabels[2]->setText(QString::number(tool.BlurLevel()));
+    EffectValueLabels[3]->setText(hex(tool.MonochromeColor()));
 
     const bool effect = tool.Regime() == TQpSeparationTool::kEffect;
     AreaTntGroupBox->setVisible(!effect);
@@ -294,4 +311,19 @@ void TQpSeparationFrame::Localize()
     BackgroundEffectTntRadioGroup->SetItems(
         {LocalizedString(2012, QStringLiteral("Color")), LocalizedString(2841, QStringLiteral("Shadow")),
          LocalizedString(534, QStringLiteral("Blur")), LocalizedString(2845, QStringLiteral("Monochrome"))});
+}
+
+int TQpSeparationFrame::NeededWidth() const
+{
+    int extra = 0;
+    for (const QGroupBox* group : {RegimeTntGroupBox, ActionsTntGroupBox, AreaTntGroupBox}) {
+        int shown = 0, all = 0;
+        for (const QToolButton* button : group->findChildren<QToolButton*>()) {
+            all = std::max(all, button->sizeHint().width());
+            if (!button->isHidden())
+                shown = std::max(shown, button->sizeHint().width());
+        }
+        extra += all - shown;
+    }
+    return minimumSizeHint().width() + extra;
 }

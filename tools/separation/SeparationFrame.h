@@ -27,6 +27,8 @@ public:
 
     QLabel* TitleLabel = nullptr;
     QLabel* SizeLabel = nullptr;
+    // Colour, shadow level, blur level, tint: the value each effect control holds.
+    QLabel* EffectValueLabels[4] = {};
     QSlider* SizeTrackBar = nullptr;
     QGroupBox* RegimeTntGroupBox = nullptr;
     QToolButton* RegimeEdgeTBXButton = nullptr;
@@ -54,6 +56,8 @@ public:
 
     // The area button whose tag is `area`, or null.
     QToolButton* AreaButton(int area) const;
+    // The least width that shows every caption of every regime, hidden buttons included.
+    int NeededWidth() const;
     // The Fill button shows the bucket of the area it fills with.
     void SetFillImage(int area);
 

@@ -74,8 +74,7 @@ TQpSeparationTool::TQpSeparationTool()
     SetToolControlClass([](TQpGraphicsTool& tool, TQpGraphicsView& view) {
         return std::make_unique<TQpSeparationToolControl>(tool, view);
     });
-    if (QpToolPanelModule && QpToolPanelModule->PanelWidth() < kPanelWidth)
-        QpToolPanelModule->SetPanelWidth(kPanelWidth);
+    FitPanel();
     ApplySeparationDisplayModes(m_region, static_cast<TBackgroundEffect>(BackgroundEffect()));
     SetSize(kDefaultSize);
     m_regime = kEdge;
@@ -147,6 +146,8 @@ void TQpSeparationTool::SetArea(int area)
 void TQpSeparationTool::SetRegime(int regime)
 {
     m_regime = std::clamp(regime, 0, 2);
+    if (m_regime != kEffect)
+        m_markingRegime = m_regime;
     if (!m_frame)
         return;
     QToolButton* buttons[] = {m_frame->RegimeEdgeTBXButton, m_frame->RegimeFullTBXButton,
@@ -165,6 +166,17 @@ TBackgroundSettings TQpSeparationTool::Background() const
 {
     return {static_cast<TBackgroundEffect>(BackgroundEffect()), BackgroundColor(), ShadowLevel(), BlurLevel(),
             MonochromeColor()};
+}
+
+void TQpSeparationTool::RestoreBackground(const TBackgroundSettings& settings)
+{
+    m_backgroundEffect.Restore(static_cast<int>(settings.Effect));
+    m_backgroundColor.Restore(settings.FillColor);
+    m_shadowLevel.Restore(settings.ShadowLevel);
+    m_blurLevel.Restore(settings.BlurLevel);
+    m_monochromeColor.Restore(settings.TintColor);
+    if (m_frame)
+        m_frame->BackgroundEffectTntRadioGroup->SetItemIndex(BackgroundEffect());
 }
 
 void TQpSeparationTool::WatchEffectSetting(TQpToolSetting& setting, TBackgroundEffect effect)
@@ -287,6 +299,16 @@ void TQpSeparationTool::Localize()
     }
     if (m_frame)
         m_frame->Localize();
+    FitPanel();
+}
+
+void TQpSeparationTool::FitPanel()
+{
+    // The frame's captions in the current language may need more than the usual width.
+    constexpr int kFrameMargins = 32; // the panel's own margins around the frame
+    const int width = std::max(kPanelWidth, m_frame ? m_frame->NeededWidth() + kFrameMargins : 0);
+    if (QpToolPanelModule && QpToolPanelModule->PanelWidth() < width)
+        QpToolPanelModule->SetPanelWidth(width);
 }
 
 void TQpSeparationTool::LoadSettings(TQpSDFReader& reader)
@@ -300,7 +322,8 @@ void TQpSeparationTool::LoadSettings(TQpSDFReader& reader)
         reader, {&m_backgroundEffect, &m_backgroundColor, &m_blurLevel, &m_shadowLevel, &m_monochromeColor});
     if (reader.ReadInteger(kAreaValue, value))
         SetArea(value);
-    if (reader.ReadInteger(kRegimeValue, value)) {
+    // Effect needs a result of this session; older settings may still hold it.
+    if (reader.ReadInteger(kRegimeValue, value) && value != kEffect) {
         SetRegime(value);
         m_previousRegime = m_regime;
     }
@@ -314,7 +337,7 @@ void TQpSeparationTool::SaveSettings(TQpSDFWriter& writer)
     SaveToolSettings(
         writer, {&m_backgroundEffect, &m_backgroundColor, &m_blurLevel, &m_shadowLevel, &m_monochromeColor});
     writer.WriteInteger(kAreaValue, m_area);
-    writer.WriteInteger(kRegimeValue, m_regime);
+    writer.WriteInteger(kRegimeValue, m_markingRegime);
     writer.WriteEndNode();
 }
 
@@ -340,6 +363,7 @@ void TQpSeparationTool::UpdateControls()
         else
             QpGraphicsEditor->LockTool();
     }
+    ShowStepHint(checked);
 }
 
 void TQpSeparationTool::CommitEdit()
@@ -366,13 +390,32 @@ void TQpSeparationTool::DocumentOpened(TQpGraphicsDocument* document)
     TQpBrushTool::DocumentOpened(document);
     AttachRegion(document);
     m_region.ClearAll();
+    // A new photo has no result to show: it starts with marking.
+    if (m_regime == kEffect) {
+        SetRegime(m_markingRegime);
+        m_previousRegime = m_regime;
+    }
 }
 
-void TQpSeparationTool::DocumentClosing(TQpGraphicsDocument* document)
+void TQpSeparationTool::DocumentClosed(TQpGraphicsDocument* document)
 {
-    TQpBrushTool::DocumentClosing(document);
+    TQpBrushTool::DocumentClosed(document);
+    // Only now: a cancelled close keeps the marks and the result as they were.
     if (document && m_region.Pixels() == document->CurrentPixels())
         m_region.Attach(nullptr);
+}
+
+bool TQpSeparationTool::PhotoColor(TQpGraphicsDocument* document, TQpPoint point, int& red, int& green,
+                                   int& blue) const
+{
+    if (!document || m_region.Pixels() != document->CurrentPixels() || m_region.IsEmpty() || point.X < 0 ||
+        point.Y < 0 || point.X >= m_region.Width() || point.Y >= m_region.Height())
+        return false;
+    const TBgr colour = m_region.UnderlyingColor(point.X, point.Y);
+    red = colour.Red;
+    green = colour.Green;
+    blue = colour.Blue;
+    return true;
 }
 
 void TQpSeparationTool::SetToolVisible(bool value)

@@ -53,6 +53,7 @@ public:
     bool FillMode() const { return m_fillMode; }
     bool Separating() const { return m_separating; }
     int PreviousRegime() const { return m_previousRegime; }
+    int MarkingRegime() const { return m_markingRegime; }
     void SetPreviousRegime(int value) { m_previousRegime = value; }
     const TSeparationRecord& BeforeRecord() const { return m_before; }
     const TSeparationRecord& AfterRecord() const { return m_after; }
@@ -125,9 +126,12 @@ public:
                      Qt::KeyboardModifiers shift) override;
     void ApplyRect(const TQpRect& rect) override;
     void EndStroke() override;
-    void DocumentClosing(TQpGraphicsDocument* document) override;
+    void DocumentClosed(TQpGraphicsDocument* document) override;
+    bool PhotoColor(TQpGraphicsDocument* document, TQpPoint point, int& red, int& green,
+                    int& blue) const override;
 
 private:
+    void FitPanel();
     class THost;
 
     // The tool's own words with their frame targets.
@@ -135,6 +139,9 @@ private:
     // The fill and brush cursors of the four areas.
     static void InstallCursors();
     TSeparationRecord EffectRecord(TSeparationRecord::TKind kind) const;
+    void RestoreBackground(const TBackgroundSettings& settings);
+    // The status bar's guidance for the next step while the tool is active.
+    void ShowStepHint(bool active);
     // A change of an effect's parameter is an undo step when that effect is shown.
     void WatchEffectSetting(TQpToolSetting& setting, TBackgroundEffect effect);
     // Begins the edit session on the active view with the region attached; false without a document.
@@ -156,6 +163,9 @@ private:
     bool m_fillMode = false;
     TMarkedRegion m_region;
     int m_previousRegime = kEdge;
+    // The regime that marks, Edge or Full, that the tool returns to after Effect.
+    int m_markingRegime = kEdge;
+    bool m_showingHint = false;
     bool m_separating = false;
     TSeparationRecord m_before;
     TSeparationRecord m_after;

@@ -87,6 +87,8 @@ bool TQpSeparationTool::ShowResult(TBackgroundEffect effect, ISeparationHost& ho
 
 void TQpSeparationTool::ApplyEffectParameter(const TSeparationRecord& record)
 {
+    // The frame shows what the picture shows after an undo or redo.
+    RestoreBackground(record.Background);
     ::ApplyEffectParameter(m_region, record.Background);
 }
 
@@ -308,10 +310,14 @@ void TQpSeparationTool::Done()
     m_after.Kind = TSeparationRecord::kDone;
     if (!BeginAction())
         return;
-    // The picture as shown, effect included, becomes the image.
+    // The picture as shown, effect included, becomes the image; the next cut starts with marking.
     m_region.ClearMarks();
     AddDirtyRect(m_region.Bounds(), false);
+    SetRegime(m_markingRegime);
     EndDocumentEdit();
+    if (MainForm)
+        MainForm->ShowStatusMessage(LocalizedString(
+            4006, QStringLiteral("Done: the new background is part of the picture; save to keep it")));
 }
 
 void TQpSeparationTool::Store()
@@ -319,5 +325,34 @@ void TQpSeparationTool::Store()
     TQpGraphicsDocument* document = QpGraphicsEditor ? QpGraphicsEditor->ActiveGraphicsDocument() : nullptr;
     if (!AttachRegion(document) || !m_region.HasLabel(kLabelResultObject))
         return;
-    StoreSeparatedObject(*this, m_region);
+    QString item;
+    if (StoreSeparatedObject(*this, m_region, &item) && MainForm)
+        MainForm->ShowStatusMessage(LocalizedString(4005, QStringLiteral("Object stored in the collection")) +
+                                    QStringLiteral(": ") + item);
+}
+
+void TQpSeparationTool::ShowStepHint(bool active)
+{
+    if (!MainForm || (!active && !m_showingHint))
+        return;
+    m_showingHint = active;
+    QString hint;
+    if (!active) {
+    } else if (m_regime == kEffect) {
+        if (ResultShown(m_region))
+            hint = LocalizedString(
+                4004, QStringLiteral("Choose the background, then Store the object or press Done"));
+    } else if (m_region.HasLabel(kLabelResultObject) || m_region.HasLabel(kLabelResultBackground)) {
+        hint = LocalizedString(4008, QStringLiteral("Choose Effect to see the cut-out"));
+    } else if ((m_region.HasLabel(kLabelObject) && m_region.HasLabel(kLabelBackground)) ||
+               (m_regime == kEdge && m_region.HasLabel(kLabelUnknown))) {
+        hint = LocalizedString(4003, QStringLiteral("Press Separate to cut the object out"));
+    } else if (m_regime == kEdge) {
+        hint = LocalizedString(4002,
+                               QStringLiteral("Paint a band over the object's outline, then press Separate"));
+    } else {
+        hint =
+            LocalizedString(4001, QStringLiteral("Mark the object and the background, then press Separate"));
+    }
+    MainForm->SetHint(hint);
 }
