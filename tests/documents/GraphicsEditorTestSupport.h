@@ -31,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QToolBar>
 #include <QUrl>
+#include <QWheelEvent>
 #include <deque>
 #include <gtest/gtest.h>
 

@@ -286,3 +286,29 @@ TEST_F(GraphicsEditorTest, ScriptWordsOpenFromTheDemoFolderZoomAndIgnoreWrongArg
 }
 
 } // namespace
+
+TEST_F(GraphicsEditorTest, CtrlWheelZoomsAboutThePointerAndTheStatusBarShowsTheZoom)
+{
+    TQpGraphicsView* view = OpenInView("dragonfly_12mp.jpg");
+    if (!view)
+        GTEST_SKIP() << "photo missing";
+    view->ActualSize();
+    EXPECT_EQ(Editor->ZoomStatusPanel->text(), QStringLiteral("100 %"));
+    // Both main-keyboard shortcuts zoom in, as the keypad's do.
+    const QList<QKeySequence> in = Editor->ZoomInMenuItem->shortcuts();
+    EXPECT_TRUE(in.contains(QKeySequence(Qt::CTRL | Qt::Key_Plus)));
+    EXPECT_TRUE(in.contains(QKeySequence(Qt::CTRL | Qt::Key_Equal)));
+    EXPECT_TRUE(Editor->ZoomOutMenuItem->shortcuts().contains(QKeySequence(Qt::CTRL | Qt::Key_Minus)));
+
+    const QPoint pointer(200, 150);
+    const TQpPoint under = view->ClientToImage(pointer);
+    const QPointF local(pointer);
+    QWheelEvent wheel(local, view->mapToGlobal(local), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(view, &wheel);
+    EXPECT_EQ(Zoom(view), std::make_pair(3, 2));
+    EXPECT_EQ(Editor->ZoomStatusPanel->text(), QStringLiteral("150 %"));
+    const TQpPoint now = view->ClientToImage(pointer);
+    EXPECT_NEAR(now.X, under.X, 1);
+    EXPECT_NEAR(now.Y, under.Y, 1);
+}

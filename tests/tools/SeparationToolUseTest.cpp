@@ -147,4 +147,40 @@ TEST_F(SeparationToolUseTest, TheStatusBarShowsThePhotosColourUnderTheMarks)
     }
 }
 
+TEST_F(SeparationToolUseTest, TheStatusBarGuidesThroughTheStepsAndSaysWhatStoreAndDoneDid)
+{
+    qputenv("XDG_DATA_HOME", TempPath(QStringLiteral("data")).toLocal8Bit());
+    TQpGraphicsView* view = Open(DiscImage(60, 20));
+    ASSERT_NE(view, nullptr);
+    const auto hint = [] { return MainForm->Hint(); };
+    const auto message = [] { return MainForm->StatusBar->currentMessage(); };
+    Click("RegimeEdgeTBXButton");
+    EXPECT_TRUE(hint().startsWith("Paint a band")) << hint().toStdString();
+    Click("RegimeFullTBXButton");
+    EXPECT_TRUE(hint().startsWith("Mark the object and the background")) << hint().toStdString();
+    MarkObjectAndBackground(view, 5, Row(30, 25, 35), Row(4, 5, 55));
+    EXPECT_TRUE(hint().startsWith("Press Separate")) << hint().toStdString();
+    Click("SeparateTBXButton");
+    EXPECT_TRUE(hint().startsWith("Choose Effect")) << hint().toStdString();
+    Click("RegimeEffectTBXButton");
+    EXPECT_TRUE(hint().startsWith("Choose the background")) << hint().toStdString();
+    // The effect's values are shown beside their controls.
+    Frame().ShadowTntTrackBar->setValue(4);
+    Refresh();
+    EXPECT_EQ(Frame().EffectValueLabels[1]->text(), QStringLiteral("4"));
+
+    Click("StoreTBXButton");
+    EXPECT_TRUE(message().startsWith("Object stored in the collection: ")) << message().toStdString();
+    Click("DoneTBXButton");
+    EXPECT_TRUE(message().startsWith("Done:")) << message().toStdString();
+    EXPECT_TRUE(hint().startsWith("Mark the object")) << hint().toStdString();
+
+    // A wheel step sizes the brush and says so.
+    const int size = Tool->Size();
+    Wheel(view, {30, 10}, 1);
+    EXPECT_NE(Tool->Size(), size);
+    EXPECT_EQ(message(), QStringLiteral("Size: %1").arg(Tool->Size()));
+    qunsetenv("XDG_DATA_HOME");
+}
+
 } // namespace

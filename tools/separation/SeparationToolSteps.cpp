@@ -342,7 +342,8 @@ void TQpSeparationTool::ShowStepHint(bool active)
         if (ResultShown(m_region))
             hint = LocalizedString(
                 4004, QStringLiteral("Choose the background, then Store the object or press Done"));
-    } else if (m_region.HasLabel(kLabelResultObject) || m_region.HasLabel(kLabelResultBackground)) {
+    } else if (ResultShown(m_region) || m_region.HasLabel(kLabelBoundary)) {
+        // Separated: the decided boundary shows until an effect is chosen.
         hint = LocalizedString(4008, QStringLiteral("Choose Effect to see the cut-out"));
     } else if ((m_region.HasLabel(kLabelObject) && m_region.HasLabel(kLabelBackground)) ||
                (m_regime == kEdge && m_region.HasLabel(kLabelUnknown))) {
