@@ -84,6 +84,8 @@ public:
     // Reads the file into the document and reports the identifier of the format it was in.
     virtual bool Load(TQpDocument& document, const std::u16string& name, std::int32_t& format) = 0;
     virtual bool Save(TQpDocument& document, const std::u16string& name, std::int32_t format) = 0;
+    // Why the last Save failed ("the disk is full"); empty when it succeeded or the user cancelled it.
+    virtual std::string LastSaveFailure() const { return {}; }
 };
 
 // The dialogs' filter text: per format name + " (" + masks + ")|" + masks, joined with "|".

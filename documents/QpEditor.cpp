@@ -246,10 +246,24 @@ bool TQpEditor::SaveAs(TQpDocument* document)
 
     if (QFileInfo::exists(name) && AskOverwrite(name) != framework::kIdYes)
         return false;
-    if (!document->SaveToFile(name, chosen.Identifier))
+    if (!document->SaveToFile(name, chosen.Identifier)) {
+        ReportSaveFailure(name);
         return false;
+    }
     ShowSaved(*document);
     return true;
+}
+
+void TQpEditor::ReportSaveFailure(const QString& name)
+{
+    // Nothing to say when the user cancelled a question on the way.
+    const std::string reason = Formats().LastSaveFailure();
+    if (reason.empty())
+        return;
+    QpApplication->ShowMessageBox(
+        WithName(LocalizedString(4017, QStringLiteral("Cannot save the file \"%s\"")), name) +
+            QStringLiteral(": ") + QString::fromStdString(reason) + QStringLiteral("."),
+        framework::kMbIconStop);
 }
 
 int TQpEditor::AskSaveChanges(const QString& name)
@@ -440,6 +454,8 @@ void TQpEditor::SaveCommand()
         SaveAs(document);
     else if (document->Save())
         ShowSaved(*document);
+    else
+        ReportSaveFailure(document->FileName());
 }
 
 void TQpEditor::ShowSaved(const TQpDocument& document)

@@ -132,6 +132,8 @@ protected:
 
 private:
     void ShowSaved(const TQpDocument& document);
+    // Tells why the last save failed, when the formats know a reason.
+    void ReportSaveFailure(const QString& name);
     void RebuildRecentFilesMenu();
     void OpenRecentFile(QAction* item);
 

@@ -49,12 +49,20 @@ QString TQpGraphicsDocument::LoadNotice() const
     case TLoadProblem::Damaged:
         return LocalizedString(4009,
                                QStringLiteral("The file is damaged: only part of the picture could be read"));
+    case TLoadProblem::Missing:
+        return LocalizedString(4014, QStringLiteral("The file does not exist"));
+    case TLoadProblem::Folder:
+        return LocalizedString(4015, QStringLiteral("It is a folder, not a file"));
     case TLoadProblem::Unreadable:
-        return LocalizedString(4010, QStringLiteral("The file cannot be read"));
+        return LocalizedString(4010, QStringLiteral("The file cannot be read")) +
+               (LoadProblemDetail().empty()
+                    ? QString()
+                    : QStringLiteral(": ") + QString::fromStdString(LoadProblemDetail()));
     case TLoadProblem::NotAnImage:
         return LocalizedString(4011, QStringLiteral("The file is not a picture this program reads"));
     case TLoadProblem::TooLarge:
-        return LocalizedString(4012, QStringLiteral("The picture is larger than this program opens"));
+        return LocalizedString(4012, QStringLiteral("The picture is larger than this program opens")) +
+               QStringLiteral(": ") + QString::fromStdString(LoadProblemDetail());
     }
     return {};
 }

@@ -4,7 +4,11 @@
 #include "documents/QpGraphicsFileInfo.h"
 #include "documents/QpGraphicsThumbnail.h"
 #include "documents/QpJPEGOptionsForm.h"
+#include "framework/Localizer.h"
+#include "framework/MessageBox.h"
+#include "framework/QpApplication.h"
 #include "model/QpGraphicsImage.h"
+#include "platform/AtomicFile.h"
 
 #include <QApplication>
 #include <QFile>
@@ -107,6 +111,7 @@ bool TQpGraphicsFormats::Save(TQpDocument& document, const std::u16string& name,
     auto* image = dynamic_cast<TQpGraphicsImage*>(&document);
     if (!image)
         return false;
+    m_saveFailure.clear();
     int quality = m_jpegQuality;
     bool reencode = false;
     const bool again = QString::fromStdU16String(name) == document.FileName() && document.Format() == format;
@@ -126,7 +131,20 @@ bool TQpGraphicsFormats::Save(TQpDocument& document, const std::u16string& name,
         SetJpegQuality(quality);
         m_qualityAsked = true;
     }
+    // A file its owner protected is replaced only when the user says so, as editors do.
+    const std::string path = LocalPath(name);
+    const bool replaceReadOnly = platform::IsReadOnlyFile(path);
+    if (replaceReadOnly &&
+        QpApplication->ShowMessageBox(
+            LocalizedString(4016,
+                            QStringLiteral("The file \"%s\" is read-only. Do you want to replace it anyway?"))
+                .replace(QStringLiteral("%s"), QString::fromStdU16String(name)),
+            framework::kMbYesNo | framework::kMbIconExclamation) != framework::kIdYes)
+        return false;
     document.BeforeSave();
     TWaitCursor wait;
-    return image->SaveImageFile(LocalPath(name), format, m_jpegQuality, reencode);
+    if (image->SaveImageFile(path, format, m_jpegQuality, reencode, replaceReadOnly))
+        return true;
+    m_saveFailure = image->SaveFailure();
+    return false;
 }

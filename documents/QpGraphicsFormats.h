@@ -24,6 +24,7 @@ public:
                       int height) const override;
     bool Load(TQpDocument& document, const std::u16string& name, std::int32_t& format) override;
     bool Save(TQpDocument& document, const std::u16string& name, std::int32_t format) override;
+    std::string LastSaveFailure() const override { return m_saveFailure; }
 
     // The quality last chosen in the JPEG dialog, 80 at first.
     int JpegQuality() const { return m_jpegQuality; }
@@ -37,5 +38,6 @@ private:
     TQpFileFormatArray m_formats;
     std::int32_t m_jpegQuality = 80;
     bool m_qualityAsked = false;
+    std::string m_saveFailure;
     TQualityQuestion m_question;
 };

@@ -1,15 +1,15 @@
 #include "framework/QpApplication.h"
 
 #include "core/QpSDF.h"
-#include "framework/QpModule.h"
 #include "framework/MessageBox.h"
+#include "framework/QpModule.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <fstream>
 #include <sstream>
@@ -197,14 +197,13 @@ void TQpApplication::SaveAllSettings()
     const QString fileName = SettingsFileName();
     if (!QDir().mkpath(QFileInfo(fileName).absolutePath()))
         return;
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    // Every write is checked before the rename: a buffered writer would find a full disk only when it
+    // is too late, and rename a cut file over the old one.
+    platform::TAtomicFile file;
+    if (!file.Begin(QFile::encodeName(fileName).toStdString()) ||
+        !platform::WriteWholeFile(file.TempPath(), bytes.data(), bytes.size()))
         return;
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size())) {
-        file.cancelWriting();
-        return;
-    }
-    file.commit();
+    file.Commit();
 }
 
 void TQpApplication::AddComponent(QObject* object, IQpModuleSettings* settings)

@@ -3,12 +3,15 @@
 #include "bridge/TransferBlock.h"
 #include "platform/AtomicFile.h"
 #include "platform/ImageCodec.h"
+#include "platform/ImageLimits.h"
 #include "platform/ImageMetadata.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 
 using platform::TImageCodec;
 using platform::TImageMetadata;
@@ -74,19 +77,30 @@ TQpGraphicsImage::~TQpGraphicsImage() = default;
 
 namespace {
 
-TQpGraphicsImage::TLoadProblem WhyNotLoaded(const std::string& path)
+TQpGraphicsImage::TLoadProblem WhyNotLoaded(const std::string& path, std::string& detail)
 {
     using TLoadProblem = TQpGraphicsImage::TLoadProblem;
+    struct stat info
+    {
+    };
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? TLoadProblem::Missing : TLoadProblem::Unreadable;
+    if (S_ISDIR(info.st_mode))
+        return TLoadProblem::Folder;
     std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file)
+    if (!file) {
+        detail = platform::FileErrorText(errno);
         return TLoadProblem::Unreadable;
+    }
     std::fclose(file);
-    platform::TImageInfo info;
-    if (!TImageCodec::ReadInfo(path, info))
+    platform::TImageInfo header;
+    if (!TImageCodec::ReadInfo(path, header))
         return TLoadProblem::NotAnImage;
-    if (!TImageCodec::IsAcceptableSize(info.Width, info.Height))
+    detail = platform::RefuseImageSize(header.Width, header.Height);
+    if (!TImageCodec::IsAcceptableSize(header.Width, header.Height))
         return TLoadProblem::TooLarge;
     // The header reads but the pixels do not: as broken as a file can be.
+    detail.clear();
     return TLoadProblem::Damaged;
 }
 
@@ -95,12 +109,13 @@ TQpGraphicsImage::TLoadProblem WhyNotLoaded(const std::string& path)
 bool TQpGraphicsImage::LoadImageFile(const std::string& path, std::int32_t& format)
 {
     m_loadProblem = TLoadProblem::None;
+    m_loadDetail.clear();
     if (LoadBlock(path)) {
         format = kTransferBlockFormat;
     } else if (LoadThroughCodec(path)) {
         format = kJpegFormat;
     } else if (!LoadThroughLibrary(path, format)) {
-        m_loadProblem = WhyNotLoaded(path);
+        m_loadProblem = WhyNotLoaded(path, m_loadDetail);
         return false;
     }
     ClearCropRect();
@@ -280,21 +295,36 @@ void TQpGraphicsImage::SyncUndoBase(const TQpRect& rect)
 }
 
 bool TQpGraphicsImage::SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality,
-                                     bool reencode)
+                                     bool reencode, bool replaceReadOnly)
 {
+    m_saveFailure.clear();
     const TQpPixels* pixels = m_current->GetPixels();
-    if (!pixels)
+    if (!pixels) {
+        m_saveFailure = "there is no image";
         return false;
+    }
     // The block's layout is fixed and the other process holds its name: it is rewritten in place.
-    if (format == kTransferBlockFormat)
-        return SaveTransferBlock(path, pixels->Width, pixels->Height, pixels->Data,
-                                 static_cast<std::size_t>(pixels->Stride));
+    if (format == kTransferBlockFormat) {
+        if (SaveTransferBlock(path, pixels->Width, pixels->Height, pixels->Data,
+                              static_cast<std::size_t>(pixels->Stride)))
+            return true;
+        m_saveFailure = "the transfer block cannot be written";
+        return false;
+    }
     platform::TAtomicFile file;
-    if (!file.Begin(path))
+    if (!file.Begin(path, replaceReadOnly)) {
+        m_saveFailure = file.Failure();
         return false;
-    if (!SaveImageBody(file.TempPath(), format, jpegQuality, reencode))
+    }
+    if (!SaveImageBody(file.TempPath(), format, jpegQuality, reencode)) {
+        m_saveFailure = file.WriteFailure("the encoder failed");
         return false;
-    return file.Commit();
+    }
+    if (!file.Commit()) {
+        m_saveFailure = file.Failure();
+        return false;
+    }
+    return true;
 }
 
 bool TQpGraphicsImage::SaveImageBody(const std::string& path, std::int32_t format, int jpegQuality,

@@ -74,24 +74,34 @@ public:
     {
         None,
         Damaged,
+        Missing,
+        Folder,
         Unreadable,
         NotAnImage,
         TooLarge
     };
     TLoadProblem LoadProblem() const { return m_loadProblem; }
+    // For TooLarge: the size and the limit it breaks; for Unreadable: the system's reason.
+    const std::string& LoadProblemDetail() const { return m_loadDetail; }
     // Writes CropRect in the format: −1 back into the transfer block, a codec-held JPEG through the codec,
     // everything else through the encoder of the format with `jpegQuality`. Ordinary files are replaced
     // only after a complete write, keeping their mode; on failure the old file is untouched. With
-    // `reencode` a codec-held JPEG is encoded anew at `jpegQuality` instead.
-    bool SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality, bool reencode = false);
+    // `reencode` a codec-held JPEG is encoded anew at `jpegQuality` instead. A read-only file is replaced
+    // only with `replaceReadOnly`. On failure SaveFailure says why.
+    bool SaveImageFile(const std::string& path, std::int32_t format, int jpegQuality, bool reencode = false,
+                       bool replaceReadOnly = false);
+    const std::string& SaveFailure() const { return m_saveFailure; }
 
     bool RotateLeft();
     bool RotateRight();
     bool FlipHorizontal();
     bool FlipVertical();
     void Crop(const TQpRect& rect);
+    // Both refuse, before allocating anything, a size beyond the reader's limits or the free memory;
+    // SizeRefusal then says why.
     bool ResizeImage(int width, int height, bool includeOriginal, bool scaleCropRect);
     bool SetImageSize(int width, int height, bool includeOriginal);
+    const std::string& SizeRefusal() const { return m_sizeRefusal; }
     void SnapshotImages(TQpPixelBuffer& current, TQpPixelBuffer* original);
     void RestoreImages(const TQpPixelBuffer& current, const TQpPixelBuffer* original);
     // The current image fitted into a size x size square (Lanczos), its sides at least 1.
@@ -155,6 +165,9 @@ private:
     bool m_codecKeepsFileOrientation = false;
     int m_codecOrientation = 1;
     TLoadProblem m_loadProblem = TLoadProblem::None;
+    std::string m_sizeRefusal;
+    std::string m_loadDetail;
+    std::string m_saveFailure;
     TQpGraphicsDocumentProperties m_metadata;
     // The items as the file held them, to know when a copied file needs no new metadata.
     TQpCustomProperties m_fileMetadata;

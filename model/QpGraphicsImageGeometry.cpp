@@ -3,6 +3,7 @@
 
 #include "model/QpGraphicsImage.h"
 
+#include "platform/ImageLimits.h"
 #include "platform/ImageMetadata.h"
 
 #include <algorithm>
@@ -246,7 +247,11 @@ bool TQpGraphicsImage::ResizeImage(int width, int height, bool includeOriginal, 
 {
     const int w = Width();
     const int h = Height();
-    if (w < 1 || h < 1 || width < 1 || height < 1 || width > kMaxImageSide || height > kMaxImageSide)
+    if (w < 1 || h < 1)
+        return false;
+    // The new current image, its undo base and, when it goes along, the original.
+    m_sizeRefusal = platform::RefuseImageSize(width, height, includeOriginal ? 3 : 2);
+    if (!m_sizeRefusal.empty())
         return false;
     // A shared original would be resampled along with the current image.
     if (!includeOriginal)
@@ -283,6 +288,9 @@ bool TQpGraphicsImage::ResizeImage(int width, int height, bool includeOriginal, 
 
 bool TQpGraphicsImage::SetImageSize(int width, int height, bool includeOriginal)
 {
+    m_sizeRefusal = platform::RefuseImageSize(width, height, includeOriginal ? 3 : 2);
+    if (!m_sizeRefusal.empty())
+        return false;
     ClearCropRect();
     if (!includeOriginal)
         PrepareEdit();

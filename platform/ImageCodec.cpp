@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <limits>
@@ -167,6 +168,51 @@ void PrepareReader(QImageReader& reader)
         static_cast<int>(std::min<std::size_t>(megabytes, std::numeric_limits<int>::max())));
     // Orientation is applied by the document as a lossless step, never twice.
     reader.setAutoTransform(false);
+}
+
+std::uint32_t LoadLE(const std::uint8_t* p, int bytes)
+{
+    std::uint32_t value = 0;
+    for (int i = bytes - 1; i >= 0; --i)
+        value = value << 8 | p[i];
+    return value;
+}
+
+// Qt's reader takes the pixel data from wherever the header points, even into the header itself or
+// past the end, and makes an image of whatever it finds there: such a file is damaged, not a picture.
+bool BmpLayoutFits(const std::uint8_t* data, std::size_t size)
+{
+    if (size < 26)
+        return false;
+    const std::uint64_t offset = LoadLE(data + 10, 4);
+    const std::uint64_t headerSize = LoadLE(data + 14, 4);
+    if (headerSize == 12) { // the old OS/2 header: 16-bit sizes, three-byte palette entries
+        const std::uint64_t width = LoadLE(data + 18, 2), height = LoadLE(data + 20, 2);
+        const std::uint64_t bits = size >= 26 ? LoadLE(data + 24, 2) : 0;
+        const std::uint64_t palette = bits <= 8 ? (std::uint64_t(1) << bits) * 3 : 0;
+        const std::uint64_t rows = (width * bits + 31) / 32 * 4 * height;
+        return offset >= 26 + palette && offset + rows <= size;
+    }
+    if (headerSize < 40 || size < 14 + headerSize)
+        return false;
+    const std::uint64_t width = static_cast<std::uint64_t>(
+        std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(LoadLE(data + 18, 4)))));
+    const std::uint64_t height = static_cast<std::uint64_t>(
+        std::abs(static_cast<std::int64_t>(static_cast<std::int32_t>(LoadLE(data + 22, 4)))));
+    const std::uint64_t bits = LoadLE(data + 28, 2);
+    const std::uint32_t compression = LoadLE(data + 30, 4);
+    std::uint64_t colours = LoadLE(data + 46, 4);
+    if (colours == 0 && bits <= 8)
+        colours = std::uint64_t(1) << bits;
+    const std::uint64_t masks = compression == 3 && headerSize == 40   ? 12
+                                : compression == 6 && headerSize == 40 ? 16
+                                                                       : 0;
+    if (offset < 14 + headerSize + masks + (bits <= 8 ? colours * 4 : 0) || offset >= size)
+        return false;
+    // Uncompressed rows must all be there; run-length data ends where it says.
+    if (compression == 0 || compression == 3 || compression == 6)
+        return offset + (width * bits + 31) / 32 * 4 * height <= size;
+    return true;
 }
 
 bool DecodeWithQt(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
@@ -396,6 +442,8 @@ bool TImageCodec::DecodeMemory(const std::uint8_t* data, std::size_t size, const
         return true;
     case TRawFormat::Png:
         return TPngCodec::Decode(data, size, allocate, info);
+    case TRawFormat::Bmp:
+        return BmpLayoutFits(data, size) && DecodeWithQt(data, size, allocate, info);
     default:
         return DecodeWithQt(data, size, allocate, info);
     }

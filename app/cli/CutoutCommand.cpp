@@ -11,7 +11,6 @@
 
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <QString>
 
 #include <chrono>
@@ -173,15 +172,7 @@ bool SaveCutout(const std::string& path, const TMarkedRegion& region, std::strin
             row[4 * x + 3] = object ? 255 : 0;
         }
     }
-    QSaveFile file(QString::fromStdString(path));
-    QImageWriter writer(&file, "png");
-    if (!file.open(QIODevice::WriteOnly) || !writer.write(image) || !file.commit()) {
-        error = "cannot write " + path + ": " +
-                (writer.error() != QImageWriter::UnknownError ? writer.errorString() : file.errorString())
-                    .toStdString();
-        return false;
-    }
-    return true;
+    return cli::WriteEncodedImage(path, image, "png", error);
 }
 
 int Run(const cli::CommandArgs& args)

@@ -56,7 +56,7 @@ int RunGeometryCommand(const TArguments& arguments, const char* usage,
     if (!operation(image, error))
         return Fail(error);
     if (!image.SaveImageFile(out, format, quality))
-        return Fail("cannot write \"" + out + "\"");
+        return Fail("cannot write \"" + out + "\": " + image.SaveFailure());
     std::cout << out << ": " << image.Width() << " x " << image.Height() << '\n';
     return 0;
 }

@@ -3,11 +3,11 @@
 #include "platform/AtomicFile.h"
 #include "platform/ImageCodec.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImage>
 #include <QImageReader>
 #include <QImageWriter>
-#include <QSaveFile>
 #include <cstring>
 #include <iostream>
 
@@ -79,25 +79,45 @@ const char* MimeTypeForPath(const std::string& path)
     return nullptr;
 }
 
+} // namespace
+
+bool WriteEncodedImage(const std::string& path, const QImage& image, const QByteArray& format,
+                       std::string& error)
+{
+    // Encoded in memory first, then written with every write checked: a full disk never leaves a cut
+    // file in place of the old one.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    if (!writer.write(image)) {
+        error = "cannot write \"" + path + "\": " + writer.errorString().toStdString();
+        return false;
+    }
+    platform::TAtomicFile file;
+    if (!file.Begin(path)) {
+        error = "cannot write \"" + path + "\": " + file.Failure();
+        return false;
+    }
+    if (!platform::WriteWholeFile(file.TempPath(), bytes.constData(),
+                                  static_cast<std::size_t>(bytes.size()))) {
+        error = "cannot write \"" + path + "\": " + file.WriteFailure("the write failed");
+        return false;
+    }
+    if (!file.Commit()) {
+        error = "cannot write \"" + path + "\": " + file.Failure();
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
 // Writes a mask through a temporary file, so an existing file survives a failed write.
 bool WriteMaskImage(const std::string& path, const QImage& image, const QByteArray& format,
                     std::string& error)
 {
-    QSaveFile file(ToQString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = "cannot write \"" + path + "\": " + file.errorString().toStdString();
-        return false;
-    }
-    QImageWriter writer(&file, format);
-    if (!writer.write(image)) {
-        error = "cannot write \"" + path + "\": " + writer.errorString().toStdString();
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = "cannot write \"" + path + "\": " + file.errorString().toStdString();
-        return false;
-    }
+    return WriteEncodedImage(path, image, format, error);
     return true;
 }
 
@@ -109,21 +129,24 @@ bool LoadImageFile(const std::string& path, TQpGraphicsImage& image, std::string
         error = "cannot read \"" + path + "\": " + why;
         return false;
     };
-    if (!QFileInfo::exists(ToQString(path)))
-        return fail("no such file");
-    // The header tells why a photo would be refused before the reader declines it without a reason.
-    platform::TImageInfo info;
-    if (platform::TImageCodec::ReadInfo(path, info) &&
-        !platform::TImageCodec::IsAcceptableSize(info.Width, info.Height)) {
-        const std::string size = std::to_string(info.Width) + " x " + std::to_string(info.Height) + " pixels";
-        if (info.Width > kMaxImageSide || info.Height > kMaxImageSide)
-            return fail(size + " is larger than " + std::to_string(kMaxImageSide) + " per side");
-        return fail(size + " is more than the " + std::to_string(platform::TImageCodec::MaxPixelCount()) +
-                    " pixels this program opens");
-    }
     std::int32_t format = 0;
-    if (!image.LoadImageFile(path, format))
-        return fail("not an image this program reads, or too large to open");
+    if (!image.LoadImageFile(path, format)) {
+        using TLoadProblem = TQpGraphicsImage::TLoadProblem;
+        switch (image.LoadProblem()) {
+        case TLoadProblem::Missing:
+            return fail("the file does not exist");
+        case TLoadProblem::Folder:
+            return fail("it is a folder");
+        case TLoadProblem::Unreadable:
+            return fail(image.LoadProblemDetail().empty() ? "it cannot be read" : image.LoadProblemDetail());
+        case TLoadProblem::TooLarge:
+            return fail(image.LoadProblemDetail());
+        case TLoadProblem::Damaged:
+            return fail("the image is damaged");
+        default:
+            return fail("not an image this program reads");
+        }
+    }
     if (image.LoadProblem() == TQpGraphicsImage::TLoadProblem::Damaged)
         std::cerr << "warning: \"" << path << "\" is damaged: only part of the picture could be read\n";
     return true;
@@ -157,15 +180,15 @@ bool SaveImageFile(const std::string& path, const TQpPixels& pixels, std::string
     // The temporary file is removed unless committed, so a failed write leaves an old file as it was.
     platform::TAtomicFile file;
     if (!file.Begin(path)) {
-        error = "cannot write \"" + path + "\": the folder is missing or not writable";
+        error = "cannot write \"" + path + "\": " + file.Failure();
         return false;
     }
     if (!platform::TImageCodec::Encode(pixels, file.TempPath(), mimeType, jpegQuality)) {
-        error = "cannot write \"" + path + "\": the encoder failed";
+        error = "cannot write \"" + path + "\": " + file.WriteFailure("the encoder failed");
         return false;
     }
     if (!file.Commit()) {
-        error = "cannot write \"" + path + "\": the file could not be replaced";
+        error = "cannot write \"" + path + "\": " + file.Failure();
         return false;
     }
     return true;

@@ -10,6 +10,9 @@
 
 #include <string>
 
+class QByteArray;
+class QImage;
+
 namespace cli {
 
 // Mask files larger than this many megabytes of decoded pixels are refused by the reader.
@@ -23,6 +26,10 @@ bool LoadImageFile(const std::string& path, TQpPixelBuffer& out, std::string& er
 
 // Writes the pfBGR24 window to `path` in the format its extension names (.png, .bmp, .jpg/.jpeg, .tif/.tiff),
 // through a temporary file so an existing file survives a failed write.
+// Writes an image Qt encodes in `format` ("png", "bmp") so that an old file survives any failure.
+bool WriteEncodedImage(const std::string& path, const QImage& image, const QByteArray& format,
+                       std::string& error);
+
 bool SaveImageFile(const std::string& path, const TQpPixels& pixels, std::string& error,
                    int jpegQuality = 90);
 

@@ -24,8 +24,9 @@ int Run(const cli::CommandArgs& args)
         const bool done = image.ResizeImage(width, height, false, false);
         QuickDraftResampling = false;
         if (!done)
-            message = "not enough memory to resize the image to " + std::to_string(width) + " x " +
-                      std::to_string(height);
+            message = image.SizeRefusal().empty() ? "not enough memory to resize the image to " +
+                                                        std::to_string(width) + " x " + std::to_string(height)
+                                                  : image.SizeRefusal();
         return done;
     });
 }

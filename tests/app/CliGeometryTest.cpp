@@ -134,7 +134,11 @@ TEST_F(CliGeometry, BadArgumentsAndUnreadableFilesFailWithAMessage)
         const char* message;
     };
     const TCase cases[] = {
-        {{"rotate-left", Out("missing.png"), Out("x.png")}, "cannot read"},
+        {{"rotate-left", Out("missing.png"), Out("x.png")}, "the file does not exist"},
+        {{"rotate-left", m_dir.path(), Out("x.png")}, "it is a folder"},
+        // Refused before anything is allocated, naming the limit.
+        {{"resize", Photo("coffee.png"), Out("x.png"), "--width", "32767", "--height", "32767"},
+         "is more than the 500000000 pixels this program handles"},
         {{"flip", Photo("coffee.png")}, "expected an input and an output file"},
         {{"resize", Photo("coffee.png"), Out("x.png"), "--width", "0", "--height", "10"}, "--width must be"},
         {{"resize", Photo("coffee.png"), Out("x.png"), "--width", "10"}, "missing --height"},
@@ -162,6 +166,7 @@ TEST_F(CliGeometry, UnwritableOutputsAndNonImageInputsAreReported)
     const TCliRun bad = RunCli({"flip", Photo("coffee.png"), m_dir.filePath("no/such/folder/x.png")});
     EXPECT_NE(bad.exitCode, 0);
     EXPECT_TRUE(bad.errors.contains("cannot write")) << bad.errors.toStdString();
+    EXPECT_TRUE(bad.errors.contains("does not exist")) << bad.errors.toStdString();
 
     QFile text(Out("notes.png"));
     ASSERT_TRUE(text.open(QIODevice::WriteOnly));

@@ -1,6 +1,7 @@
 #include "bridge/TransferBlock.h"
 
 #include "TempFolder.h"
+#include "support/FullDisk.h"
 
 #include <gtest/gtest.h>
 
@@ -258,6 +259,20 @@ TEST(TransferBlockProgram, SaveWritesExactlyTheImageAndDropsTheTrailer)
     const auto image = LoadTransferBlock(path);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->Pixels, (TBytes{10, 20, 30, 40, 50, 60, 0, 0, 70, 80, 90, 100, 110, 120, 0, 0}));
+}
+
+TEST(TransferBlockProgram, AFullDiskFailsTheWriteBackWithoutAFault)
+{
+    TTempFolder folder;
+    const std::string path = folder.File("PSPF2C.tmp");
+    const TBytes bgr(300 * 200, 7);
+    {
+        TFullDisk full(1000);
+        EXPECT_FALSE(SaveTransferBlock(path, 100, 200, bgr.data(), 300));
+    }
+    // The plug-in then refuses what it finds, as it does any damaged block.
+    EXPECT_FALSE(LoadTransferBlock(path));
+    EXPECT_TRUE(SaveTransferBlock(path, 100, 200, bgr.data(), 300));
 }
 
 TEST(TransferBlockProgram, SaveRefusesAnEmptyImage)

@@ -2,6 +2,7 @@
 #include "framework/Localizer.h"
 #include "framework/QpApplication.h"
 #include "framework/QpModule.h"
+#include "support/FullDisk.h"
 #include "support/QtApplication.h"
 
 #include "framework/MessageBox.h"
@@ -236,6 +237,26 @@ TEST_F(ApplicationTest, NoModuleWritingLeavesNoFileAndAnExistingOneUntouched)
     m_application->SaveAllSettings();
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("keep"));
+}
+
+TEST_F(ApplicationTest, AFullDiskLeavesTheOldSettingsFileWhole)
+{
+    LifeModule* module = nullptr;
+    m_application->CreateModule(module, "m", true);
+    module->value = 1;
+    m_application->SaveAllSettings();
+    QFile file(m_application->SettingsFileName());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray old = file.readAll();
+    file.close();
+    module->value = 2;
+    {
+        TFullDisk full(8);
+        m_application->SaveAllSettings();
+    }
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), old);
+    EXPECT_EQ(QDir(m_dir.filePath("Velmora")).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
 TEST_F(ApplicationTest, SettingsFileNameIsInsideAFolderNamedAfterTheProgram)

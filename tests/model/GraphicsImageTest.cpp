@@ -1,4 +1,6 @@
 #include "model/QpGraphicsImage.h"
+#include "platform/AtomicFile.h"
+#include "support/FullDisk.h"
 
 #include "bridge/TransferBlock.h"
 #include "platform/ImageCodec.h"
@@ -228,20 +230,18 @@ TEST_F(GraphicsImageTest, FailingSavesLeaveTheOldFile)
     ::chmod(Path("target.png").c_str(), 0640);
 
     // A full disk: writes beyond 1000 bytes fail.
-    struct rlimit saved
     {
-    };
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = saved;
-    small.rlim_cur = 1000;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool written = m_image.SaveImageFile(Path("target.png"), kPngFormat, 0);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
-    EXPECT_FALSE(written);
+        TFullDisk full(1000);
+        EXPECT_FALSE(m_image.SaveImageFile(Path("target.png"), kPngFormat, 0));
+    }
     EXPECT_EQ(old, ReadFile(Path("target.png")));
     EXPECT_EQ(1u, QDir(m_dir.path()).entryList({"target*", ".target*"}, QDir::Files | QDir::Hidden).size());
+    // A full disk met at the last step says so.
+    platform::TAtomicFile::FailCommitsLargerThanForTesting(100);
+    EXPECT_FALSE(m_image.SaveImageFile(Path("target.png"), kPngFormat, 0));
+    platform::TAtomicFile::FailCommitsLargerThanForTesting(-1);
+    EXPECT_EQ(m_image.SaveFailure(), "the disk is full");
+    EXPECT_EQ(old, ReadFile(Path("target.png")));
 
     // An unknown format writes nothing either; a good save keeps the file's mode.
     EXPECT_FALSE(m_image.SaveImageFile(Path("target.png"), 42, 0));
@@ -253,14 +253,34 @@ TEST_F(GraphicsImageTest, FailingSavesLeaveTheOldFile)
     ::stat(Path("target.png").c_str(), &status);
     EXPECT_EQ(0640u, status.st_mode & 0777);
 
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "a read-only folder does not stop the superuser";
-    QDir(m_dir.path()).mkdir("locked");
-    WriteFile(Path("locked/x.png"), old);
-    ::chmod(Path("locked").c_str(), 0500);
-    EXPECT_FALSE(m_image.SaveImageFile(Path("locked/x.png"), kPngFormat, 0));
-    ::chmod(Path("locked").c_str(), 0700);
-    EXPECT_EQ(old, ReadFile(Path("locked/x.png")));
+    // A read-only file is kept unless the caller says to replace it; it stays read-only.
+    WriteFile(Path("kept.png"), old);
+    ::chmod(Path("kept.png").c_str(), 0444);
+    EXPECT_FALSE(m_image.SaveImageFile(Path("kept.png"), kPngFormat, 0));
+    EXPECT_EQ(m_image.SaveFailure(), "the file is read-only");
+    EXPECT_EQ(old, ReadFile(Path("kept.png")));
+    ASSERT_TRUE(m_image.SaveImageFile(Path("kept.png"), kPngFormat, 0, false, true));
+    ::stat(Path("kept.png").c_str(), &status);
+    EXPECT_EQ(0444u, status.st_mode & 0777);
+
+    // Missing folders and folders in the way are named.
+    EXPECT_FALSE(m_image.SaveImageFile(Path("none/x.png"), kPngFormat, 0));
+    EXPECT_NE(m_image.SaveFailure().find("does not exist"), std::string::npos) << m_image.SaveFailure();
+    QDir(m_dir.path()).mkdir("folder.png");
+    EXPECT_FALSE(m_image.SaveImageFile(Path("folder.png"), kPngFormat, 0));
+    EXPECT_EQ(m_image.SaveFailure(), "it is a folder");
+
+    // A folder the user may not write stops everyone but the superuser.
+    if (::geteuid() != 0) {
+        QDir(m_dir.path()).mkdir("locked");
+        WriteFile(Path("locked/x.png"), old);
+        ::chmod(Path("locked").c_str(), 0500);
+        EXPECT_FALSE(m_image.SaveImageFile(Path("locked/x.png"), kPngFormat, 0));
+        EXPECT_NE(m_image.SaveFailure().find("permission denied"), std::string::npos)
+            << m_image.SaveFailure();
+        ::chmod(Path("locked").c_str(), 0700);
+        EXPECT_EQ(old, ReadFile(Path("locked/x.png")));
+    }
 }
 
 TEST_F(GraphicsImageTest, UnreadableFilesLeaveTheImageAsItWas)

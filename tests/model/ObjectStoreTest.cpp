@@ -6,6 +6,7 @@
 #include "imaging/ThumbnailFiles.h"
 #include "model/StoreTestSupport.h"
 #include "platform/ImageCodec.h"
+#include "support/FullDisk.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -285,6 +286,15 @@ TEST_F(SeparationStoreTest, AFailedWriteLeavesNoPartOfTheItem)
     EXPECT_FALSE(StoreObject(Photo, Region, impossible, 95, name, error));
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(FilesIn(Folder), (std::vector<std::string>{"000001.alp", "plain"}));
+
+    // A disk that fills up on the way leaves nothing either; with room the same store works.
+    fs::remove_all(Folder / "000001.alp");
+    {
+        TFullDisk full(64);
+        EXPECT_FALSE(Store(name, error));
+    }
+    EXPECT_EQ(FilesIn(Folder), (std::vector<std::string>{"plain"}));
+    EXPECT_TRUE(Store(name, error)) << error.toStdString();
 }
 
 TEST_F(SeparationStoreTest, NothingIsStoredWithoutAnObject)

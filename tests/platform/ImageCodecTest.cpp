@@ -135,6 +135,18 @@ TEST_F(ImageCodecTest, BrokenFilesAreRefusedButACutJpegDecodesMarkedDamaged)
     png.resize(png.size() - 40);
     EXPECT_FALSE(TImageCodec::DecodeMemory(png.data(), png.size(), back, info));
 
+    // A BMP whose pixel-data offset points into its header or past its end, or whose rows are cut.
+    ASSERT_TRUE(TImageCodec::Encode(source, Path("a.bmp"), "image/bmp", 0));
+    const std::vector<std::uint8_t> bmp = ReadFile(Path("a.bmp"));
+    ASSERT_TRUE(TImageCodec::DecodeMemory(bmp.data(), bmp.size(), back, info));
+    for (std::uint32_t offset : {0u, 20u, static_cast<std::uint32_t>(bmp.size()), 0x7FFFFFF0u}) {
+        std::vector<std::uint8_t> bogus = bmp;
+        std::memcpy(bogus.data() + 10, &offset, 4);
+        EXPECT_FALSE(TImageCodec::DecodeMemory(bogus.data(), bogus.size(), back, info)) << offset;
+    }
+    std::vector<std::uint8_t> cut(bmp.begin(), bmp.end() - 64 * 3);
+    EXPECT_FALSE(TImageCodec::DecodeMemory(cut.data(), cut.size(), back, info));
+
     std::vector<std::uint8_t> garbage(1000, 0x5A);
     EXPECT_FALSE(TImageCodec::DecodeMemory(garbage.data(), garbage.size(), back, info));
     EXPECT_FALSE(TImageCodec::Decode(Path("missing.png"), back, info));
