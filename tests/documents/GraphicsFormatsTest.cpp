@@ -206,3 +206,34 @@ TEST_F(GraphicsFormatsTest, ThumbnailFitsTheBoxAndDrawsCentred)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(GraphicsFormatsTest, AReadOnlyFileIsReplacedOnlyWhenTheUserAgrees)
+{
+    WritePng("in.png", 8, 6);
+    TQpGraphicsFormats formats;
+    TImageDocument document(*Editor);
+    std::int32_t format = 0;
+    ASSERT_TRUE(formats.Load(document, Name("in.png"), format));
+    WriteFile(m_dir.filePath("kept.png"), "old");
+    QFile::setPermissions(m_dir.filePath("kept.png"), QFile::ReadOwner | QFile::ReadGroup);
+
+    Answers = {framework::kIdNo};
+    EXPECT_FALSE(formats.Save(document, Name("kept.png"), kPngFormat));
+    ASSERT_EQ(Messages.size(), 1u);
+    EXPECT_TRUE(Messages[0].Text.contains("is read-only")) << Messages[0].Text.toStdString();
+    EXPECT_TRUE(formats.LastSaveFailure().empty()) << "a refusal by the user is no failure to report";
+    EXPECT_EQ(ReadFile(Path("kept.png")).size(), 3u);
+
+    Answers = {framework::kIdYes};
+    EXPECT_TRUE(formats.Save(document, Name("kept.png"), kPngFormat));
+    EXPECT_GT(ReadFile(Path("kept.png")).size(), 3u);
+
+    // A failure names its reason for the editor's message.
+    QDir(m_dir.path()).mkdir("taken.png");
+    EXPECT_FALSE(formats.Save(document, Name("taken.png"), kPngFormat));
+    EXPECT_EQ(formats.LastSaveFailure(), "it is a folder");
+}
+
+} // namespace
