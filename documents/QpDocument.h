@@ -46,6 +46,8 @@ public:
     virtual void Closed() {}
     // Called by the format code before the document is encoded.
     virtual void BeforeSave() {}
+    // Called by the format code after the encoder ran, written or not.
+    virtual void AfterSave() {}
     // Called once after the document has been loaded and attached.
     virtual void Opened() {}
     // Adds the observer unless it is there already.

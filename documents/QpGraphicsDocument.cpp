@@ -41,6 +41,12 @@ void TQpGraphicsDocument::BeforeSave()
         tool->DocumentSaving(this);
 }
 
+void TQpGraphicsDocument::AfterSave()
+{
+    for (TQpGraphicsTool* tool : TQpGraphicsEditor::Tools())
+        tool->DocumentSaved(this);
+}
+
 QString TQpGraphicsDocument::LoadNotice() const
 {
     switch (LoadProblem()) {

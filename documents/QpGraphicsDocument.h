@@ -23,6 +23,7 @@ public:
     void Closed() override;
     void BeforeSave() override;
     void Opened() override;
+    void AfterSave() override;
     QString LoadNotice() const override;
 
     // The edit session.

@@ -143,8 +143,9 @@ bool TQpGraphicsFormats::Save(TQpDocument& document, const std::u16string& name,
         return false;
     document.BeforeSave();
     TWaitCursor wait;
-    if (image->SaveImageFile(path, format, m_jpegQuality, reencode, replaceReadOnly))
-        return true;
-    m_saveFailure = image->SaveFailure();
-    return false;
+    const bool saved = image->SaveImageFile(path, format, m_jpegQuality, reencode, replaceReadOnly);
+    document.AfterSave();
+    if (!saved)
+        m_saveFailure = image->SaveFailure();
+    return saved;
 }

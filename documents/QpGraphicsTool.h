@@ -55,6 +55,8 @@ public:
     // After it: the document is about to be freed.
     virtual void DocumentClosed(TQpGraphicsDocument*) {}
     virtual void DocumentSaving(TQpGraphicsDocument*) {}
+    // After the encoder ran, whether or not the file was written.
+    virtual void DocumentSaved(TQpGraphicsDocument*) {}
     // The photo's own colour at an image point where this tool has drawn over the pixels (marks, an
     // overlay); false where the pixels are the photo's.
     virtual bool PhotoColor(TQpGraphicsDocument*, TQpPoint, int& /*red*/, int& /*green*/, int& /*blue*/) const

@@ -184,3 +184,24 @@ TEST_F(SeparationToolUseTest, TheStatusBarGuidesThroughTheStepsAndSaysWhatStoreA
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(SeparationToolUseTest, SavingWhileMarkingWritesThePhotoNotTheMarks)
+{
+    TQpGraphicsView* view = Open(TestImage(40, 30, 0x336699));
+    ASSERT_NE(view, nullptr);
+    MarkObjectAndBackground(view, 9, Row(10, 5, 15), Row(20, 25, 35));
+    ASSERT_NE(PixelAt(Pixels(), 10, 10), 0x336699u) << "the overlay is drawn into the pixels";
+    const QString path = TempPath(QStringLiteral("saved.png"));
+    ASSERT_TRUE(Document().SaveToFile(path, kPngFormat));
+    const QImage saved(path);
+    ASSERT_FALSE(saved.isNull());
+    EXPECT_EQ(saved.pixel(10, 10) & 0xFFFFFF, 0x336699u);
+    EXPECT_EQ(saved.pixel(30, 20) & 0xFFFFFF, 0x336699u);
+    // The marks are still there to go on with.
+    EXPECT_EQ(Region().Label(10, 10), kLabelObject);
+    EXPECT_NE(PixelAt(Pixels(), 10, 10), 0x336699u);
+}
+
+} // namespace

@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QSlider>
 #include <algorithm>
+#include <cstring>
 
 TQpSeparationTool* QpSeparationTool = nullptr;
 
@@ -403,6 +404,52 @@ void TQpSeparationTool::DocumentClosed(TQpGraphicsDocument* document)
     // Only now: a cancelled close keeps the marks and the result as they were.
     if (document && m_region.Pixels() == document->CurrentPixels())
         m_region.Attach(nullptr);
+}
+
+void TQpSeparationTool::DocumentSaving(TQpGraphicsDocument* document)
+{
+    // The marks are drawn into the pixels; the file gets the photo beneath them. A shown result is the
+    // picture the user chose and is saved as it is.
+    m_hiddenPixels.clear();
+    if (!document || m_region.Pixels() != document->CurrentPixels() || m_region.IsEmpty() ||
+        m_region.HasLabel(kLabelResultObject) || m_region.HasLabel(kLabelResultBackground))
+        return;
+    TLabelSet marks;
+    marks.set();
+    marks.reset(kLabelUnmarked);
+    const TQpRect rect = m_region.BoundsOfSet(marks);
+    TQpPixels& pixels = *m_region.Pixels();
+    if (rect.Width() <= 0 || rect.Height() <= 0)
+        return;
+    const std::size_t rowBytes = static_cast<std::size_t>(rect.Width()) * 3;
+    m_hiddenPixels.resize(rowBytes * static_cast<std::size_t>(rect.Height()));
+    for (int y = rect.Top; y < rect.Bottom; ++y)
+        std::memcpy(m_hiddenPixels.data() + static_cast<std::size_t>(y - rect.Top) * rowBytes,
+                    pixels.PixelPtr(rect.Left, y), rowBytes);
+    m_hiddenRect = rect;
+    std::vector<TBgr> column(static_cast<std::size_t>(m_region.Height()));
+    for (int x = rect.Left; x < rect.Right; ++x) {
+        m_region.UnderlyingColumn(x, column.data());
+        for (int y = rect.Top; y < rect.Bottom; ++y) {
+            std::uint8_t* p = pixels.PixelPtr(x, y);
+            p[0] = column[static_cast<std::size_t>(y)].Blue;
+            p[1] = column[static_cast<std::size_t>(y)].Green;
+            p[2] = column[static_cast<std::size_t>(y)].Red;
+        }
+    }
+}
+
+void TQpSeparationTool::DocumentSaved(TQpGraphicsDocument* document)
+{
+    if (m_hiddenPixels.empty() || !document || m_region.Pixels() != document->CurrentPixels())
+        return;
+    TQpPixels& pixels = *m_region.Pixels();
+    const std::size_t rowBytes = static_cast<std::size_t>(m_hiddenRect.Width()) * 3;
+    for (int y = m_hiddenRect.Top; y < m_hiddenRect.Bottom; ++y)
+        std::memcpy(pixels.PixelPtr(m_hiddenRect.Left, y),
+                    m_hiddenPixels.data() + static_cast<std::size_t>(y - m_hiddenRect.Top) * rowBytes,
+                    rowBytes);
+    m_hiddenPixels.clear();
 }
 
 bool TQpSeparationTool::PhotoColor(TQpGraphicsDocument* document, TQpPoint point, int& red, int& green,

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class TQpSeparationFrame;
 struct TQpGuid;
@@ -127,6 +128,8 @@ public:
     void ApplyRect(const TQpRect& rect) override;
     void EndStroke() override;
     void DocumentClosed(TQpGraphicsDocument* document) override;
+    void DocumentSaving(TQpGraphicsDocument* document) override;
+    void DocumentSaved(TQpGraphicsDocument* document) override;
     bool PhotoColor(TQpGraphicsDocument* document, TQpPoint point, int& red, int& green,
                     int& blue) const override;
 
@@ -162,6 +165,9 @@ private:
     int m_regime = kEdge;
     bool m_fillMode = false;
     TMarkedRegion m_region;
+    // The shown marks while a save writes the photo beneath them.
+    TQpRect m_hiddenRect{};
+    std::vector<std::uint8_t> m_hiddenPixels;
     int m_previousRegime = kEdge;
     // The regime that marks, Edge or Full, that the tool returns to after Effect.
     int m_markingRegime = kEdge;
