@@ -4,6 +4,7 @@
 #include "documents/QpEditor.h"
 #include "framework/CommonDataModule.h"
 #include "framework/Localizer.h"
+#include "framework/MessageBox.h"
 #include "framework/QpApplication.h"
 #include "framework/WidgetMap.h"
 #include "platform/Languages.h"
@@ -11,6 +12,7 @@
 #include "platform/TerminationSignals.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QWidget>
 #include <clocale>
 #include <memory>
@@ -34,11 +36,17 @@ int main(int argc, char** argv)
     TModule* module = nullptr;
     application.CreateForm(module);
 
+    // Nobody is there to answer when the session ends: the work goes into recovery copies, every
+    // question answers itself, and every modal loop ends with the main one. The settings are written as
+    // Run returns.
     platform::CloseOnTerminationSignals([] {
-        if (QWidget* window = QpApplication->MainWindow())
-            window->close();
-        else
-            QApplication::quit();
+        if (QpEditor)
+            QpEditor->WriteRecoveryCopies();
+        framework::SetClosingDown(true);
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+                dialog->reject();
+        QCoreApplication::exit(QpEditor && QpEditor->PlugInMode() ? -1 : 0);
     });
     // Test drivers find the buttons through this map; it costs nothing unless asked for.
     const std::unique_ptr<TWidgetMap> widgetMap = TWidgetMap::FromEnvironment();

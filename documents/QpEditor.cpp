@@ -573,6 +573,8 @@ void TQpEditor::UpdateControls()
 
 void TQpEditor::Started()
 {
+    if (!m_plugInMode)
+        OfferRecoveredDocuments();
     const QStringList arguments = QCoreApplication::arguments();
     if (arguments.size() < 2 || !QFileInfo(arguments[1]).isFile())
         return;

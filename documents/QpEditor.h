@@ -124,8 +124,20 @@ public:
     void UpdateControls() override;
     void LoadSettings(TQpSDFReader& reader) override;
     void SaveSettings(TQpSDFWriter& writer) override;
-    // Opens the file named by the first program argument when it exists.
+    // Offers what an earlier run kept when it was ended by the system, then opens the file named by the
+    // first program argument when it exists.
     void Started() override;
+
+    // When the system ends the program: every modified document is written, as it is, into the
+    // recovery folder, which the next start offers to reopen. Plug-in mode keeps nothing: the host has
+    // the image.
+    void WriteRecoveryCopies();
+    // Asks whether to reopen the kept documents (named and typed as before, modified) and empties the
+    // folder either way; false when there was nothing.
+    bool OfferRecoveredDocuments();
+    // platform::UserStateFolder()/recovery, or the folder set for tests.
+    QString RecoveryFolder() const;
+    void SetRecoveryFolder(const QString& folder) { m_recoveryFolder = folder; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -138,6 +150,7 @@ private:
     void OpenRecentFile(QAction* item);
 
     bool m_plugInMode = false;
+    QString m_recoveryFolder;
     IQpDemoPlayer* m_demoRecorder = nullptr;
     bool m_multipleDocuments = false;
     std::vector<std::unique_ptr<TQpDocument>> m_documents;

@@ -35,8 +35,24 @@ void SetMessageBoxHook(MessageBoxHook hook)
     Hook() = std::move(hook);
 }
 
+namespace {
+bool g_closingDown = false;
+} // namespace
+
+void SetClosingDown(bool value)
+{
+    g_closingDown = value;
+}
+
+bool ClosingDown()
+{
+    return g_closingDown;
+}
+
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int flags)
 {
+    if (g_closingDown)
+        return (flags & 0x0F) == kMbOk ? kIdOk : kIdNo;
     if (Hook())
         return Hook()(text, caption, flags);
 

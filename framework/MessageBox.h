@@ -30,4 +30,9 @@ void SetMessageBoxHook(MessageBoxHook hook);
 
 int ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, int flags);
 
+// While the program is being ended by the system nobody is there to answer: every box returns at once,
+// No to questions, OK to notes. The caller has kept the user's work another way.
+void SetClosingDown(bool value);
+bool ClosingDown();
+
 } // namespace framework

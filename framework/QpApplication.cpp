@@ -47,6 +47,12 @@ void TQpApplication::SetTitle(const QString& title)
 int TQpApplication::Run()
 {
     LoadAllSettings();
+    // A termination signal while a module was starting (a message box of the first file, say) ended
+    // that box's loop; the main loop must not begin.
+    if (framework::ClosingDown()) {
+        SaveAllSettings();
+        return 0;
+    }
     if (m_mainWindow && !m_mainWindow->isVisible())
         m_mainWindow->show();
     const int exitCode = QApplication::exec();

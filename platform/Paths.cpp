@@ -33,6 +33,18 @@ QString UserDataFolder()
     return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
 }
 
+QString UserStateFolder()
+{
+    QString base = qEnvironmentVariable("XDG_STATE_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base)) {
+        const QString home = QDir::homePath();
+        if (home.isEmpty())
+            return {};
+        base = home + QStringLiteral("/.local/state");
+    }
+    return base + QLatin1Char('/') + QCoreApplication::applicationName();
+}
+
 QString TempFolder()
 {
     return QDir::tempPath();

@@ -13,6 +13,9 @@ QString ProgramFolder();
 QString UserSettingsFolder();
 // The per-user folder for data such as stored objects (XDG data, e.g. ~/.local/share).
 QString UserDataFolder();
+// The per-user folder for state that outlives a session, such as recovery copies (XDG state, e.g.
+// ~/.local/state), with the program's own folder inside; empty when no home is known.
+QString UserStateFolder();
 // The user's temporary folder.
 QString TempFolder();
 // Appends "/" unless the path already ends with one.

@@ -235,3 +235,38 @@ TEST_F(GraphicsEditorTest, ACutJpegOpensWithAWarningAndANonImageSaysWhyItIsRefus
     ASSERT_EQ(Messages.size(), 1u);
     EXPECT_TRUE(Messages[0].contains("not a picture")) << Messages[0].toStdString();
 }
+
+TEST_F(GraphicsEditorTest, RecoveryCopiesComeBackNamedAndModifiedOrGoWhenDeclined)
+{
+    if (!QFile::exists(Photo("coffee.png")))
+        GTEST_SKIP() << "photo missing";
+    Editor->SetRecoveryFolder(m_dir.filePath("recovery"));
+    const QString photo = m_dir.filePath("coffee.png");
+    ASSERT_TRUE(QFile::copy(Photo("coffee.png"), photo));
+    ASSERT_NE(Open(photo), nullptr);
+    Editor->SetActiveTool(Brush);
+    Brush->Fill(Editor->ActiveView(), {10, 10, 30, 20}, 1, 2, 3);
+    Brush->EndDocumentEdit();
+    Editor->WriteRecoveryCopies();
+    ASSERT_TRUE(QFile::exists(m_dir.filePath("recovery/1.image")));
+
+    Answers = {framework::kIdNo, framework::kIdYes}; // the save question on closing, then reopening
+    ASSERT_TRUE(Editor->ActiveDocument()->CloseQuery());
+    ASSERT_EQ(Editor->DocumentCount(), 0);
+    EXPECT_TRUE(Editor->OfferRecoveredDocuments());
+    TQpGraphicsDocument* back = Editor->ActiveGraphicsDocument();
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->FileName(), photo);
+    EXPECT_EQ(back->Format(), kPngFormat);
+    EXPECT_FALSE(back->Unmodified());
+    const std::uint8_t* pixel = back->CurrentPixels()->PixelPtr(15, 15);
+    EXPECT_EQ((std::vector<int>{pixel[0], pixel[1], pixel[2]}), (std::vector<int>{1, 2, 3}));
+    EXPECT_TRUE(QDir(m_dir.filePath("recovery")).isEmpty());
+    EXPECT_FALSE(Editor->OfferRecoveredDocuments());
+
+    // Declined, the copies go too: they are asked about once.
+    Editor->WriteRecoveryCopies();
+    Answers = {framework::kIdNo};
+    EXPECT_TRUE(Editor->OfferRecoveredDocuments());
+    EXPECT_TRUE(QDir(m_dir.filePath("recovery")).isEmpty());
+}

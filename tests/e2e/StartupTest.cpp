@@ -97,3 +97,70 @@ TEST(StartupTest, TerminationSignalClosesOrderlyAndWritesTheSettings)
 }
 
 } // namespace
+
+#ifdef VELMORA_HAVE_XTEST
+#include "e2e/XInput.h"
+
+#include <csignal>
+
+namespace {
+
+TEST(StartupTest, ATerminationSignalEndsAMessageBoxAndKeepsAChangedPhoto)
+{
+    XvfbSession& x = XvfbSession::Instance();
+    if (!x.Ok())
+        GTEST_SKIP() << "no virtual X server";
+    QTemporaryDir home;
+    ASSERT_TRUE(home.isValid());
+
+    // The error box about a file that is no picture is up; the signal still ends the program at once,
+    // orderly (the watchdog would end it with 143).
+    const QString notes = home.filePath("notes.jpg");
+    QFile text(notes);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("figs, bowl, coffee");
+    text.close();
+    QProcess boxed;
+    ASSERT_TRUE(x.Start(boxed, VELMORA_PROGRAM, home.path(), {notes}));
+    QThread::msleep(2500);
+    ASSERT_EQ(boxed.state(), QProcess::Running) << "the box holds the program open";
+    QElapsedTimer clock;
+    clock.start();
+    boxed.terminate();
+    ASSERT_TRUE(boxed.waitForFinished(5000));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(boxed.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(boxed.exitCode(), 0);
+    EXPECT_TRUE(QFile::exists(home.path() + "/config/Velmora/Velmora.cfg"));
+
+    // A photo with a stroke on it is kept as a recovery copy that names the photo.
+    const QString photo = home.filePath("coffee.png");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/resources/samples/coffee.png"), photo));
+    QProcess edited;
+    ASSERT_TRUE(x.Start(edited, VELMORA_PROGRAM, home.path(), {photo}));
+    QRect window;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 20000 && window.width() < 400) {
+        QThread::msleep(300);
+        window = XvfbSession::PaintedBounds(x.Grab());
+    }
+    ASSERT_GT(window.width(), 400);
+    QThread::msleep(1000);
+    TXInput input(x.Display());
+    ASSERT_TRUE(input.Ok());
+    const QPoint middle = window.center();
+    input.Drag(QPointF(window.left() + 250, middle.y()), QPointF(window.left() + 420, middle.y()));
+    QThread::msleep(800);
+    edited.terminate();
+    ASSERT_TRUE(edited.waitForFinished(5000));
+    EXPECT_EQ(edited.exitCode(), 0);
+    const QString kept = home.path() + "/state/Velmora/recovery";
+    EXPECT_TRUE(QFile::exists(kept + "/1.image"));
+    QFile about(kept + "/1.about");
+    ASSERT_TRUE(about.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(about.readAll().startsWith(photo.toUtf8()));
+}
+
+} // namespace
+#endif

@@ -62,6 +62,7 @@ public:
         env.insert("QT_QPA_PLATFORM", "xcb");
         env.insert("XDG_CONFIG_HOME", home + "/config");
         env.insert("XDG_DATA_HOME", home + "/data");
+        env.insert("XDG_STATE_HOME", home + "/state");
         env.insert("XDG_RUNTIME_DIR", home + "/runtime");
         env.insert("LANG", "en_US.UTF-8");
         QDir().mkpath(home + "/runtime");
