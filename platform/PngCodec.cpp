@@ -1,5 +1,6 @@
 #include "platform/PngCodec.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csetjmp>
 #include <cstdio>
@@ -154,6 +155,11 @@ bool TPngCodec::Decode(const std::uint8_t* data, std::size_t size, const TPixelA
     png_set_read_fn(guard.Png, &source, PngReadMemory);
     // The decoder's own limits stay above ours, so ours decide.
     png_set_user_limits(guard.Png, 0x7fffffff, 0x7fffffff);
+    // A text or profile chunk may claim gigabytes in a file of a few hundred bytes, and the decoder
+    // would allocate and clear that much before finding the file short. Nothing real needs more than
+    // the file's own size, or a megabyte for compressed text.
+    png_set_chunk_malloc_max(guard.Png,
+                             std::clamp<std::size_t>(size, std::size_t(1) << 20, std::size_t(64) << 20));
     TPngHeader header{};
     if (!PngReadHeader(guard.Png, guard.Info, &header) || header.Width > kMaxImageSide ||
         header.Height > kMaxImageSide)
