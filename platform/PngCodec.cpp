@@ -75,6 +75,23 @@ bool PngReadHeader(png_structp png, png_infop info, TPngHeader* header)
     return png_get_rowbytes(png, info) == static_cast<png_size_t>(header->Width) * 3;
 }
 
+// A chunk may claim gigabytes in a file of a few hundred bytes, and the decoder allocates and clears
+// what a text chunk claims before it finds the file short: every chunk must fit in what is left.
+bool ChunksFit(const std::uint8_t* data, std::size_t size)
+{
+    std::size_t at = 8;
+    while (at + 12 <= size) {
+        const std::uint32_t length = std::uint32_t(data[at]) << 24 | std::uint32_t(data[at + 1]) << 16 |
+                                     std::uint32_t(data[at + 2]) << 8 | data[at + 3];
+        if (length > size - at - 12)
+            return false;
+        if (std::memcmp(data + at + 4, "IEND", 4) == 0)
+            return true;
+        at += 12 + static_cast<std::size_t>(length);
+    }
+    return true; // cut between chunks: the decoder finds that without a large allocation
+}
+
 bool PngReadRows(png_structp png, png_infop info, png_bytepp rows)
 {
     if (setjmp(png_jmpbuf(png)))
@@ -155,11 +172,11 @@ bool TPngCodec::Decode(const std::uint8_t* data, std::size_t size, const TPixelA
     png_set_read_fn(guard.Png, &source, PngReadMemory);
     // The decoder's own limits stay above ours, so ours decide.
     png_set_user_limits(guard.Png, 0x7fffffff, 0x7fffffff);
-    // A text or profile chunk may claim gigabytes in a file of a few hundred bytes, and the decoder
-    // would allocate and clear that much before finding the file short. Nothing real needs more than
-    // the file's own size, or a megabyte for compressed text.
+    // Decompressed text and profiles: nothing real needs more than the file's own size or 1 MB.
     png_set_chunk_malloc_max(guard.Png,
                              std::clamp<std::size_t>(size, std::size_t(1) << 20, std::size_t(64) << 20));
+    if (!ChunksFit(data, size))
+        return false;
     TPngHeader header{};
     if (!PngReadHeader(guard.Png, guard.Info, &header) || header.Width > kMaxImageSide ||
         header.Height > kMaxImageSide)
