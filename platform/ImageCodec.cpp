@@ -386,6 +386,9 @@ bool TImageCodec::ReadInfo(const std::string& path, TImageInfo& info)
             info.DpiX = info.DpiY = kDefaultDpi;
         return true;
     }
+    // Qt's reader would let a chunk allocate what it claims.
+    if (format == TRawFormat::Png)
+        return TPngCodec::ReadInfo(bytes.data(), bytes.size(), info);
     QByteArray data =
         QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
                                 static_cast<int>(std::min<std::size_t>(bytes.size(), INT32_MAX)));

@@ -161,6 +161,17 @@ struct TFileClose
 bool TPngCodec::Decode(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
                        TImageInfo& info)
 {
+    return Read(data, size, &allocate, info);
+}
+
+bool TPngCodec::ReadInfo(const std::uint8_t* data, std::size_t size, TImageInfo& info)
+{
+    return Read(data, size, nullptr, info);
+}
+
+bool TPngCodec::Read(const std::uint8_t* data, std::size_t size, const TPixelAllocator* allocate,
+                     TImageInfo& info)
+{
     TPngReadGuard guard;
     guard.Png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngSilentError, PngSilentWarning);
     if (!guard.Png)
@@ -178,10 +189,19 @@ bool TPngCodec::Decode(const std::uint8_t* data, std::size_t size, const TPixelA
     if (!ChunksFit(data, size))
         return false;
     TPngHeader header{};
-    if (!PngReadHeader(guard.Png, guard.Info, &header) || header.Width > kMaxImageSide ||
-        header.Height > kMaxImageSide)
+    if (!PngReadHeader(guard.Png, guard.Info, &header))
         return false;
-    TQpPixels* out = TImageCodec::AllocateChecked(allocate, static_cast<int>(header.Width),
+    info.Format = TRawFormat::Png;
+    info.DpiX = header.DpiX > 0 ? header.DpiX : kDefaultDpi;
+    info.DpiY = header.DpiY > 0 ? header.DpiY : kDefaultDpi;
+    if (!allocate) {
+        info.Width = static_cast<int>(header.Width);
+        info.Height = static_cast<int>(header.Height);
+        return true;
+    }
+    if (header.Width > kMaxImageSide || header.Height > kMaxImageSide)
+        return false;
+    TQpPixels* out = TImageCodec::AllocateChecked(*allocate, static_cast<int>(header.Width),
                                                   static_cast<int>(header.Height));
     if (!out)
         return false;
@@ -192,9 +212,6 @@ bool TPngCodec::Decode(const std::uint8_t* data, std::size_t size, const TPixelA
         return false;
     info.Width = out->Width;
     info.Height = out->Height;
-    info.Format = TRawFormat::Png;
-    info.DpiX = header.DpiX > 0 ? header.DpiX : kDefaultDpi;
-    info.DpiY = header.DpiY > 0 ? header.DpiY : kDefaultDpi;
     return true;
 }
 

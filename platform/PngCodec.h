@@ -19,8 +19,14 @@ public:
     // after which the storage may hold part of an image.
     static bool Decode(const std::uint8_t* data, std::size_t size, const TPixelAllocator& allocate,
                        TImageInfo& info);
+    // Size, resolution and format from the chunks before the image data, with the same checks.
+    static bool ReadInfo(const std::uint8_t* data, std::size_t size, TImageInfo& info);
     // Writes the file in place, its pHYs chunk giving the resolution.
     static bool Encode(const TQpPixels& pixels, const std::string& path, double dpiX, double dpiY);
+
+private:
+    static bool Read(const std::uint8_t* data, std::size_t size, const TPixelAllocator* allocate,
+                     TImageInfo& info);
 };
 
 } // namespace platform
