@@ -53,6 +53,10 @@ QString TQpGraphicsDocument::LoadNotice() const
     case TLoadProblem::None:
         break;
     case TLoadProblem::Damaged:
+        if (!LoadProblemDetail().empty())
+            return LocalizedString(
+                       4009, QStringLiteral("The file is damaged: only part of the picture could be read")) +
+                   QStringLiteral(" (") + QString::fromStdString(LoadProblemDetail()) + QStringLiteral(")");
         return LocalizedString(4009,
                                QStringLiteral("The file is damaged: only part of the picture could be read"));
     case TLoadProblem::Missing:

@@ -5,6 +5,7 @@
 #include "platform/ImageCodec.h"
 #include "platform/ImageLimits.h"
 #include "platform/ImageMetadata.h"
+#include "platform/JpegLibrary.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -195,8 +196,17 @@ bool TQpGraphicsImage::LoadThroughLibrary(const std::string& path, std::int32_t&
     platform::TImageInfo info;
     if (!TImageCodec::DecodeMemory(bytes.data(), bytes.size(), allocate, info))
         return false;
-    if (info.Damaged)
+    if (info.Damaged) {
         m_loadProblem = TLoadProblem::Damaged;
+        int rows = 0;
+        bool laterPasses = false;
+        if (info.Format == platform::TRawFormat::Jpeg &&
+            platform::JpegCutExtent(bytes.data(), bytes.size(), rows, laterPasses))
+            m_loadDetail = laterPasses
+                               ? "the end of the file is missing, so the picture lacks its finest detail"
+                               : "the file ends after " + std::to_string(rows) + " of " +
+                                     std::to_string(info.Height) + " rows; the rest is grey";
+    }
     TQpCustomProperties items;
     TImageMetadata::ReadFile(path, items);
     AdoptLoaded(std::move(image));

@@ -81,7 +81,8 @@ public:
         TooLarge
     };
     TLoadProblem LoadProblem() const { return m_loadProblem; }
-    // For TooLarge: the size and the limit it breaks; for Unreadable: the system's reason.
+    // For TooLarge: the size and the limit it breaks; for Unreadable: the system's reason; for Damaged:
+    // where the file ends, when that is known.
     const std::string& LoadProblemDetail() const { return m_loadDetail; }
     // Writes CropRect in the format: −1 back into the transfer block, a codec-held JPEG through the codec,
     // everything else through the encoder of the format with `jpegQuality`. Ordinary files are replaced

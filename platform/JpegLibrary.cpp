@@ -23,6 +23,9 @@ struct TJpegErrorManager
     jpeg_error_mgr Pub;
     std::jmp_buf Jump;
     bool Truncated;
+    // Where the data ran out: the image rows read by then and the scan it was in.
+    int TruncatedRow;
+    int TruncatedScan;
 };
 
 void JpegErrorExit(j_common_ptr info)
@@ -33,8 +36,17 @@ void JpegErrorExit(j_common_ptr info)
 void JpegEmitMessage(j_common_ptr info, int level)
 {
     // A file that ends early only warns, and would come out with a grey bottom: treat it as broken.
-    if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF)
-        reinterpret_cast<TJpegErrorManager*>(info->err)->Truncated = true;
+    auto* manager = reinterpret_cast<TJpegErrorManager*>(info->err);
+    if (level >= 0 || info->err->msg_code != JWRN_JPEG_EOF || manager->Truncated)
+        return;
+    manager->Truncated = true;
+    if (info->is_decompressor) {
+        const auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
+        manager->TruncatedRow = static_cast<int>(std::min<long long>(
+            static_cast<long long>(decompress->input_iMCU_row) * decompress->max_v_samp_factor * DCTSIZE,
+            decompress->image_height));
+        manager->TruncatedScan = decompress->input_scan_number;
+    }
 }
 
 void InitErrorManager(TJpegErrorManager& manager)
@@ -43,6 +55,8 @@ void InitErrorManager(TJpegErrorManager& manager)
     manager.Pub.error_exit = JpegErrorExit;
     manager.Pub.emit_message = JpegEmitMessage;
     manager.Truncated = false;
+    manager.TruncatedRow = 0;
+    manager.TruncatedScan = 0;
 }
 
 // libjpeg reaches coefficient arrays only through its memory manager. Serving their rows from the codec's
@@ -430,6 +444,24 @@ bool TransformJpegBytes(const std::vector<std::uint8_t>& bytes, TJpegByteTransfo
     if (status != 0 || !result)
         return false;
     output.assign(result, result + size);
+    return true;
+}
+
+bool JpegCutExtent(const std::uint8_t* data, std::size_t size, int& rows, bool& laterPasses)
+{
+    TJpegReader reader;
+    if (reader.Read(data, size, false))
+        return false;
+    return reader.CutExtent(rows, laterPasses);
+}
+
+bool TJpegReader::CutExtent(int& rows, bool& laterPasses) const
+{
+    if (!m_state || !m_state->Error.Truncated)
+        return false;
+    rows = m_state->Error.TruncatedRow;
+    // A progressive file that ends in a later scan has every row, only with less detail.
+    laterPasses = m_state->Guard.Info.progressive_mode && m_state->Error.TruncatedScan > 1;
     return true;
 }
 

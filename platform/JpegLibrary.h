@@ -66,6 +66,8 @@ public:
     // After a full Read: each component's blocks into `coefficients[c]`, a grid of `blocksWide[c]` x
     // `blocksHigh[c]` blocks of 64, rows top to bottom; blocks the file lacks are zero.
     bool TakeCoefficients(const int* blocksWide, const int* blocksHigh, TJpegCoefficients* coefficients);
+    // After a Read that met the end of the data early: see JpegCutExtent.
+    bool CutExtent(int& rows, bool& laterPasses) const;
 
 private:
     struct TState;
@@ -110,6 +112,11 @@ using TJpegBuffer = std::unique_ptr<unsigned char, decltype(&std::free)>;
 
 // Encodes the coefficients as they are, with the job's tables and Huffman defaults, into memory.
 bool WriteJpegCoefficients(const TJpegWriteJob& job, TJpegBuffer& output, std::size_t& size);
+
+// For a file that ends early: how many image rows, from the top, the data reached, and whether only the
+// later passes of a progressive file are missing (then every row is there with less detail). False for
+// a file that does not end early.
+bool JpegCutExtent(const std::uint8_t* data, std::size_t size, int& rows, bool& laterPasses);
 
 // TurboJPEG's lossless transforms of a file's bytes.
 enum class TJpegByteTransform

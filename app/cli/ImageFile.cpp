@@ -148,7 +148,9 @@ bool LoadImageFile(const std::string& path, TQpGraphicsImage& image, std::string
         }
     }
     if (image.LoadProblem() == TQpGraphicsImage::TLoadProblem::Damaged)
-        std::cerr << "warning: \"" << path << "\" is damaged: only part of the picture could be read\n";
+        std::cerr << "warning: \"" << path << "\" is damaged: only part of the picture could be read"
+                  << (image.LoadProblemDetail().empty() ? "" : " (" + image.LoadProblemDetail() + ")")
+                  << '\n';
     return true;
 }
 
