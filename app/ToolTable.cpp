@@ -1,6 +1,8 @@
 #include "app/ToolTable.h"
 
 #include "framework/QpApplication.h"
+#include "tools/geometry/ResizeTool.h"
+#include "tools/geometry/RotateTool.h"
 #include "tools/separation/SeparationTool.h"
 
 namespace {
@@ -12,6 +14,8 @@ template <class T> TQpGraphicsTool* CreateTool()
 
 constexpr TToolEntry kTools[] = {
     {&CreateTool<TQpSeparationTool>, 71, true},
+    {&CreateTool<TQpRotateTool>, 16, false},
+    {&CreateTool<TQpResizeTool>, 23, false},
 };
 
 } // namespace

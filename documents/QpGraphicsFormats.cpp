@@ -7,6 +7,7 @@
 #include "framework/Localizer.h"
 #include "framework/MessageBox.h"
 #include "framework/QpApplication.h"
+#include "framework/WaitCursor.h"
 #include "model/QpGraphicsImage.h"
 #include "platform/AtomicFile.h"
 
@@ -21,27 +22,6 @@ std::string LocalPath(const std::u16string& name)
 {
     return QFile::encodeName(QString::fromStdU16String(name)).toStdString();
 }
-
-// The hourglass while a file is read or written.
-class TWaitCursor
-{
-public:
-    TWaitCursor() : m_shown(qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr)
-    {
-        if (m_shown)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-    }
-    ~TWaitCursor()
-    {
-        if (m_shown)
-            QApplication::restoreOverrideCursor();
-    }
-    TWaitCursor(const TWaitCursor&) = delete;
-    TWaitCursor& operator=(const TWaitCursor&) = delete;
-
-private:
-    bool m_shown;
-};
 
 } // namespace
 
