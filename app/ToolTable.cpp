@@ -3,6 +3,7 @@
 #include "framework/QpApplication.h"
 #include "tools/geometry/ResizeTool.h"
 #include "tools/geometry/RotateTool.h"
+#include "tools/original/OriginalImageTool.h"
 #include "tools/separation/SeparationTool.h"
 
 namespace {
@@ -16,6 +17,7 @@ constexpr TToolEntry kTools[] = {
     {&CreateTool<TQpSeparationTool>, 71, true},
     {&CreateTool<TQpRotateTool>, 16, false},
     {&CreateTool<TQpResizeTool>, 23, false},
+    {&CreateTool<TQpOriginalImageTool>, 0, false},
 };
 
 } // namespace

@@ -46,6 +46,8 @@ public:
     // From loading until the first edit the original image and the undo base are the current image and
     // take no memory of their own; asking for either of them gives them their own copies (PrepareEdit).
     TQpLTBitmap& OriginalImage();
+    // The original to look at, without making the copies an edit needs.
+    TQpLTBitmap& OriginalForDisplay() { return m_shared ? *m_current : *m_original; }
     TQpPixels* OriginalPixels() { return OriginalImage().GetPixels(); }
     TQpPixelBuffer& UndoBase();
     // Gives the original image and the undo base their own copies, which they need before the current
