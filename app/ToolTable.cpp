@@ -1,6 +1,7 @@
 #include "app/ToolTable.h"
 
 #include "framework/QpApplication.h"
+#include "tools/crop/CropTool.h"
 #include "tools/geometry/ResizeTool.h"
 #include "tools/geometry/RotateTool.h"
 #include "tools/original/OriginalImageTool.h"
@@ -14,9 +15,8 @@ template <class T> TQpGraphicsTool* CreateTool()
 }
 
 constexpr TToolEntry kTools[] = {
-    {&CreateTool<TQpSeparationTool>, 71, true},
-    {&CreateTool<TQpRotateTool>, 16, false},
-    {&CreateTool<TQpResizeTool>, 23, false},
+    {&CreateTool<TQpSeparationTool>, 71, true},    {&CreateTool<TQpCrop2PlusTool>, 24, false},
+    {&CreateTool<TQpRotateTool>, 16, false},       {&CreateTool<TQpResizeTool>, 23, false},
     {&CreateTool<TQpOriginalImageTool>, 0, false},
 };
 

@@ -16,6 +16,10 @@ class TQpGraphicsView;
 constexpr int kCursorDefault = 0;
 constexpr int kCursorNone = -1;
 constexpr int kCursorCross = -3;
+constexpr int kCursorSizeNESW = -6;
+constexpr int kCursorSizeNS = -7;
+constexpr int kCursorSizeNWSE = -8;
+constexpr int kCursorSizeWE = -9;
 constexpr int kCursorSizeAll = -22;
 constexpr int kCursorHand = 100;
 

@@ -65,6 +65,14 @@ QCursor ApplicationCursor(int index)
         return QCursor(Qt::CrossCursor);
     case kCursorSizeAll:
         return QCursor(Qt::SizeAllCursor);
+    case kCursorSizeNESW:
+        return QCursor(Qt::SizeBDiagCursor);
+    case kCursorSizeNS:
+        return QCursor(Qt::SizeVerCursor);
+    case kCursorSizeNWSE:
+        return QCursor(Qt::SizeFDiagCursor);
+    case kCursorSizeWE:
+        return QCursor(Qt::SizeHorCursor);
     default:
         break;
     }
