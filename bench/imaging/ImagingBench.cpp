@@ -1,6 +1,7 @@
 // Speed of the imaging core on 24-megapixel images: copies against memcpy of the same bytes, quarter
 // turns and mirrors against memcpy, and Lanczos resizing of real photographs.
 
+#include "imaging/FreeRotation.h"
 #include "imaging/PixelTransforms.h"
 #include "imaging/QpLTBitmap.h"
 #include "imaging/Resampler.h"
@@ -188,3 +189,22 @@ BENCHMARK_CAPTURE(BM_Resize, Lanczos6MPToDouble, "dogs_window.jpg", 2056, 3088, 
     ->MinTime(2);
 
 } // namespace
+
+// The free rotation's renders: nearest neighbour for every drawn line, Hermite when finishing.
+void BM_FreeRotation(benchmark::State& state, int width, int height, int filter)
+{
+    TQpPixelBuffer source;
+    if (!source.SetFormatAndBounds(pfBGR24, {0, 0, width, height})) {
+        state.SkipWithError("no memory");
+        return;
+    }
+    for (int y = 0; y < height; ++y)
+        std::memset(source.PixelPtr(0, y), y & 0xFF, static_cast<std::size_t>(width) * 3);
+    TQpPixelBuffer dest;
+    std::vector<std::uint8_t> uncovered;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(RenderRotation(source, 0.1L, filter, dest, uncovered));
+    state.counters["MP"] = width * double(height) / 1e6;
+}
+BENCHMARK_CAPTURE(BM_FreeRotation, Nearest12MP, 4000, 3000, 0)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK_CAPTURE(BM_FreeRotation, Hermite2MP, 1600, 1200, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
