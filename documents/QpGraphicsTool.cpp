@@ -13,6 +13,7 @@
 #include <QFont>
 #include <QLabel>
 #include <QToolBar>
+#include <QToolButton>
 #include <algorithm>
 
 TQpGraphicsTool::TQpGraphicsTool() = default;
@@ -39,14 +40,18 @@ void TQpGraphicsTool::Connect()
 void TQpGraphicsTool::CreateToolButton(const QString& demoName, std::unique_ptr<TQpFrame> frame)
 {
     m_demoName = demoName;
-    if (!MainForm)
+    if (!MainForm) {
+        m_ownFrame = std::move(frame);
         return;
+    }
     const int image = MainForm->LoadToolbarImage(demoName);
     QWidget* toolbar = QpToolPanelModule
                            ? static_cast<QWidget*>(QpToolPanelModule->Toolbar)
                            : (QpEditor ? static_cast<QWidget*>(QpEditor->StandardToolbar) : nullptr);
-    if (!toolbar)
+    if (!toolbar) {
+        m_ownFrame = std::move(frame);
         return;
+    }
     Button = MainForm->AddToolbarButton(toolbar, nullptr, demoName, image, [this] { Activate(); });
     Button->setCheckable(true);
     Button->setToolTip(demoName);
@@ -56,18 +61,41 @@ void TQpGraphicsTool::CreateToolButton(const QString& demoName, std::unique_ptr<
         QpToolPanelModule->AddOptionFrame(OptionFrame);
         OptionFrame->hide();
     }
+    m_ownFrame = std::move(frame);
 }
 
 void TQpGraphicsTool::DemoCommand(IQpDemoPlayer*, const QString& word, bool& handled,
-                                  TQpDemoScriptUserAction*, const TQpDemoParams&)
+                                  TQpDemoScriptUserAction*, const TQpDemoParams& params)
 {
-    if (!m_demoName.isEmpty() && word == m_demoName.toUpper()) {
+    if (m_demoName.isEmpty())
+        return;
+    const QString prefix = m_demoName.toUpper();
+    if (RunDemoWord(DemoWords(), prefix, word, params)) {
+        handled = true;
+    } else if (word == prefix) {
         Activate();
         handled = true;
     }
 }
 
-void TQpGraphicsTool::DemoPoint(IQpDemoPlayer*, const TQpDemoParams&, bool&, QPoint&) {}
+void TQpGraphicsTool::DemoPoint(IQpDemoPlayer*, const TQpDemoParams& params, bool& handled, QPoint& point)
+{
+    if (m_demoName.isEmpty())
+        return;
+    const QString prefix = m_demoName.toUpper();
+    if (DemoTargetName(params) == prefix) {
+        // The button sits on the tool panel's toolbar, or on the editor's without a panel.
+        const QWidget* button = nullptr;
+        if (Button && QpToolPanelModule && QpToolPanelModule->Toolbar)
+            button = QpToolPanelModule->Toolbar->ButtonFor(Button);
+        else if (Button && QpEditor && QpEditor->StandardToolbar)
+            button = QpEditor->StandardToolbar->widgetForAction(Button);
+        handled = ScreenCentre(button, point);
+        return;
+    }
+    if (DemoWordPoint(DemoWords(), prefix, params, point))
+        handled = true;
+}
 
 void TQpGraphicsTool::DemoRecordStart(IQpDemoPlayer* player)
 {

@@ -7,6 +7,7 @@
 #include "core/QpCommandHistory.h"
 #include "core/QpMapMode.h"
 #include "documents/QpDemoSupport.h"
+#include "documents/QpDemoWords.h"
 #include "framework/QpModule.h"
 #include "imaging/QpPixels.h"
 
@@ -30,12 +31,15 @@ public:
     TQpGraphicsTool();
     ~TQpGraphicsTool() override;
 
-    // Script words: the tool's own word activates it.
+    // Script words: the tool's own word activates it and names its button; the words of DemoWords, the
+    // demo name followed by their suffix, run their actions and name their targets.
     void DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
                      TQpDemoScriptUserAction* action, const TQpDemoParams& params) override;
     void DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled, QPoint& point) override;
     void DemoRecordStart(IQpDemoPlayer* player) override;
     void DemoRecordStop(IQpDemoPlayer* player) override;
+
+    virtual TQpDemoWords DemoWords() { return {}; }
 
     virtual void AddControl(TQpGraphicsToolControl* control);
     virtual void RemoveControl(TQpGraphicsToolControl* control);
@@ -111,7 +115,7 @@ public:
 protected:
     // Creates the button (caption and hint the demo name, image from the tool image of that name)
     // and puts `frame` into the tool panel as the option frame; without a tool panel the button goes
-    // onto the Standard toolbar and the frame is dropped.
+    // onto the Standard toolbar and the tool keeps the frame, unshown, for its own use.
     void CreateToolButton(const QString& demoName, std::unique_ptr<TQpFrame> frame);
     void SetDemoName(const QString& name) { m_demoName = name; }
     void SetToolControlClass(TToolControlClass factory) { m_toolControlClass = std::move(factory); }
@@ -132,4 +136,5 @@ private:
     bool m_visibleInPlugInMode = false;
     bool m_exclusiveSession = false;
     bool m_demoCommandsRegistered = false;
+    std::unique_ptr<TQpFrame> m_ownFrame;
 };

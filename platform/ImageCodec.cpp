@@ -1,5 +1,6 @@
 #include "platform/ImageCodec.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/PngCodec.h"
 
 #include <QBuffer>
@@ -70,24 +71,6 @@ void SetJfifDensity(std::uint8_t* data, std::size_t size, double dpiX, double dp
     data[17] = static_cast<std::uint8_t>(y);
 }
 
-bool WriteFileBytes(const std::string& path, const std::uint8_t* data, std::size_t size)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < size) {
-        const ssize_t n = ::write(fd, data + done, size - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-    }
-    return ::close(fd) == 0 && ok;
-}
-
 // ---- JPEG -------------------------------------------------------------------------------------------
 
 enum class TJpegResult
@@ -139,7 +122,7 @@ bool EncodeJpeg(const TQpPixels& pixels, const std::string& path, int quality, d
     if (result != 0)
         return false;
     SetJfifDensity(buffer, size, dpiX, dpiY);
-    return WriteFileBytes(path, buffer, size);
+    return WriteWholeFile(path, buffer, size);
 }
 
 // ---- Everything else through Qt ---------------------------------------------------------------------

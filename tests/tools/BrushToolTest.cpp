@@ -58,15 +58,6 @@ public:
     std::vector<TQpRect> Applied;
 };
 
-class TRecorder : public IQpDemoPlayer
-{
-public:
-    void RecordLine(const QString& text) override { Lines.push_back(text); }
-    bool ShowMessages() const override { return false; }
-    void Error(const QString& text) override { Lines.push_back(QStringLiteral("error: ") + text); }
-    std::vector<QString> Lines;
-};
-
 constexpr std::uint32_t kDab = 0xFF2211; // a full mask value over 0x11, 0x22
 
 class BrushToolTest : public TToolTest

@@ -19,15 +19,6 @@ public:
     TPainterTool() { SetDemoName(QStringLiteral("Painter")); }
 };
 
-class TRecordingPlayer : public IQpDemoPlayer
-{
-public:
-    void RecordLine(const QString& text) override { Lines.push_back(text); }
-    bool ShowMessages() const override { return false; }
-    void Error(const QString&) override {}
-    std::vector<QString> Lines;
-};
-
 void SendKey(TQpGraphicsView* view, QEvent::Type type, int key, bool repeat = false)
 {
     QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
@@ -87,7 +78,7 @@ TEST_F(OriginalImageToolTest, TheViewShowsTheOriginalPixelsAndARecordingGetsFive
     document.CurrentPixels()->PixelPtr(5, 5)[0] = 0;
     const auto shown = [view](TQpPoint at) { return RenderView(view).pixel(ToClient(view, at)) & 0xFFFFFF; };
     EXPECT_NE(shown({5, 5}), 0x336699u);
-    TRecordingPlayer recorder;
+    TRecorder recorder;
     Tool->DemoRecordStart(&recorder);
     Tool->ShowOriginal();
     EXPECT_EQ(shown({5, 5}), 0x336699u);

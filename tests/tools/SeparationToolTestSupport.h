@@ -23,6 +23,7 @@ namespace septest {
 using tooltest::PixelAt;
 using tooltest::Snapshot;
 using tooltest::TestImage;
+using tooltest::TRecorder;
 
 inline constexpr std::uint32_t kWhite = 0xFFFFFF;
 
@@ -50,15 +51,6 @@ class TOtherTool : public TQpGraphicsTool
 {
 public:
     TOtherTool() { SetDemoName(QStringLiteral("Other")); }
-};
-
-class TRecorder : public IQpDemoPlayer
-{
-public:
-    void RecordLine(const QString& text) override { Lines.push_back(text); }
-    bool ShowMessages() const override { return false; }
-    void Error(const QString&) override {}
-    std::vector<QString> Lines;
 };
 
 // A disc of one colour on a background of another: what the ring example cuts out.

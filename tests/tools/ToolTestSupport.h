@@ -61,6 +61,16 @@ inline QImage TestImage(int width, int height, long long colour = -1)
     return image;
 }
 
+// A demonstration recorder that keeps the lines a tool records, and its errors marked as such.
+class TRecorder : public IQpDemoPlayer
+{
+public:
+    void RecordLine(const QString& text) override { Lines.push_back(text); }
+    bool ShowMessages() const override { return false; }
+    void Error(const QString& text) override { Lines.push_back(QStringLiteral("error: ") + text); }
+    std::vector<QString> Lines;
+};
+
 class TToolTest : public ::testing::Test
 {
 protected:

@@ -3,10 +3,8 @@
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
 #include "documents/QpGraphicsView.h"
-#include "framework/FlowToolBar.h"
 #include "framework/Localizer.h"
 #include "framework/MainForm.h"
-#include "framework/ToolPanelModule.h"
 #include "framework/WaitCursor.h"
 #include "tools/crop/CropCommandState.h"
 #include "tools/crop/CropFrame.h"
@@ -14,7 +12,6 @@
 #include <QAction>
 #include <QComboBox>
 #include <QSpinBox>
-#include <QToolButton>
 
 TQpCrop2PlusTool::TQpCrop2PlusTool()
 {
@@ -36,10 +33,7 @@ void TQpCrop2PlusTool::CreateControls()
 {
     auto frame = std::make_unique<TQpCrop2PlusFrame>(*this);
     m_frame = frame.get();
-    const bool panel = MainForm && QpToolPanelModule && QpToolPanelModule->Toolbar;
-    CreateToolButton(DemoName(), panel ? std::move(frame) : nullptr);
-    if (!panel)
-        m_ownFrame = std::move(frame);
+    CreateToolButton(DemoName(), std::move(frame));
 }
 
 void TQpCrop2PlusTool::Localize()
@@ -197,29 +191,10 @@ void TQpCrop2PlusTool::Activated()
         OptionFrame->raise();
 }
 
-void TQpCrop2PlusTool::DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                                   TQpDemoScriptUserAction* action, const TQpDemoParams& params)
+TQpDemoWords TQpCrop2PlusTool::DemoWords()
 {
-    const TQpDemoWords words = {
+    return {
         {"PERFORM", [this](const TQpDemoParams&) { CropCurrent(); }},
         {"CANCEL", [this](const TQpDemoParams&) { CancelDocumentEdit(); }},
     };
-    if (RunDemoWord(words, DemoName().toUpper(), word, params)) {
-        handled = true;
-        return;
-    }
-    TQpGraphicsTool::DemoCommand(player, word, handled, action, params);
-}
-
-void TQpCrop2PlusTool::DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled,
-                                 QPoint& point)
-{
-    const QString name = DemoTargetName(params);
-    if (!name.isEmpty() && name == DemoName().toUpper()) {
-        auto* toolbar = QpToolPanelModule ? QpToolPanelModule->Toolbar : nullptr;
-        if (Button && toolbar)
-            handled = ScreenCentre(toolbar->ButtonFor(Button), point);
-        return;
-    }
-    TQpGraphicsTool::DemoPoint(player, params, handled, point);
 }

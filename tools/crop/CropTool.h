@@ -45,16 +45,13 @@ public:
     void UpdateControls() override;
     void Activated() override;
     void DocumentClosing(TQpGraphicsDocument* document) override;
-    void DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                     TQpDemoScriptUserAction* action, const TQpDemoParams& params) override;
-    void DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled, QPoint& point) override;
+    TQpDemoWords DemoWords() override;
 
 private:
     void CreateControls();
     void ResetControl();
 
     TQpCrop2PlusFrame* m_frame = nullptr;
-    std::unique_ptr<TQpCrop2PlusFrame> m_ownFrame;
     TQpRect m_cropRect{};
     TCropRatio m_ratio{};
 };

@@ -2,19 +2,16 @@
 
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
-#include "framework/FlowToolBar.h"
 #include "framework/Localizer.h"
 #include "framework/MainForm.h"
 #include "framework/MessageBox.h"
 #include "framework/QpApplication.h"
-#include "framework/ToolPanelModule.h"
 #include "framework/WaitCursor.h"
 #include "tools/geometry/ResizeCommandState.h"
 #include "tools/geometry/ResizeFrame.h"
 
 #include <QCheckBox>
 #include <QFont>
-#include <QToolButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
@@ -49,10 +46,7 @@ void TQpResizeTool::CreateControls()
 {
     auto frame = std::make_unique<TQpResizeFrame>(*this);
     m_frame = frame.get();
-    const bool panel = MainForm && QpToolPanelModule && QpToolPanelModule->Toolbar;
-    CreateToolButton(DemoName(), panel ? std::move(frame) : nullptr);
-    if (!panel)
-        m_ownFrame = std::move(frame);
+    CreateToolButton(DemoName(), std::move(frame));
     QFont title = m_frame->TitleLabel->font();
     title.setBold(true);
     m_frame->TitleLabel->setFont(title);
@@ -235,7 +229,7 @@ void TQpResizeTool::DocumentOpened(TQpGraphicsDocument* document)
         QpGraphicsEditor->ShowImageSize(document->Width(), document->Height());
 }
 
-TQpDemoWords TQpResizeTool::Words()
+TQpDemoWords TQpResizeTool::DemoWords()
 {
     TQpResizeFrame* frame = m_frame;
     return {
@@ -251,31 +245,4 @@ TQpDemoWords TQpResizeTool::Words()
         {"PERFORM", [this](const TQpDemoParams&) { PerformResize(); }, frame ? frame->OkButton : nullptr},
         {"CANCEL", [this](const TQpDemoParams&) { ResetOptions(); }, frame ? frame->CancelButton : nullptr},
     };
-}
-
-void TQpResizeTool::DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                                TQpDemoScriptUserAction* action, const TQpDemoParams& params)
-{
-    if (RunDemoWord(Words(), DemoName().toUpper(), word, params)) {
-        handled = true;
-        return;
-    }
-    TQpGraphicsTool::DemoCommand(player, word, handled, action, params);
-}
-
-void TQpResizeTool::DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled,
-                              QPoint& point)
-{
-    const QString name = DemoTargetName(params);
-    if (!name.isEmpty() && name == DemoName().toUpper()) {
-        auto* toolbar = QpToolPanelModule ? QpToolPanelModule->Toolbar : nullptr;
-        if (Button && toolbar)
-            handled = ScreenCentre(toolbar->ButtonFor(Button), point);
-        return;
-    }
-    if (DemoWordPoint(Words(), DemoName().toUpper(), params, point)) {
-        handled = true;
-        return;
-    }
-    TQpGraphicsTool::DemoPoint(player, params, handled, point);
 }

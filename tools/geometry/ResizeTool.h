@@ -40,19 +40,15 @@ public:
     void CommitEdit() override {}
     void Activated() override;
     void DocumentOpened(TQpGraphicsDocument* document) override;
-    void DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                     TQpDemoScriptUserAction* action, const TQpDemoParams& params) override;
-    void DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled, QPoint& point) override;
+    TQpDemoWords DemoWords() override;
 
 private:
     void CreateControls();
-    TQpDemoWords Words();
     void ShowValues();
     void Record(const QString& line);
     void ImageSize(int& width, int& height) const;
 
     TQpResizeFrame* m_frame = nullptr;
-    std::unique_ptr<TQpResizeFrame> m_ownFrame;
     int m_newWidth = 1;
     int m_newHeight = 1;
     bool m_constrain = false;

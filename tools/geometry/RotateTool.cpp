@@ -2,17 +2,14 @@
 
 #include "documents/QpGraphicsDocument.h"
 #include "documents/QpGraphicsEditor.h"
-#include "framework/FlowToolBar.h"
 #include "framework/Localizer.h"
 #include "framework/MainForm.h"
-#include "framework/ToolPanelModule.h"
 #include "framework/WaitCursor.h"
 #include "imaging/QpLTBitmap.h"
 #include "tools/geometry/RotateFrame.h"
 
 #include <QAction>
 #include <QFont>
-#include <QToolButton>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -58,15 +55,12 @@ void TQpRotateTool::CreateControls()
 {
     auto frame = std::make_unique<TQpRotateFrame>(*this);
     m_frame = frame.get();
-    const bool panel = MainForm && QpToolPanelModule && QpToolPanelModule->Toolbar;
-    CreateToolButton(DemoName(), panel ? std::move(frame) : nullptr);
-    if (!panel)
-        m_ownFrame = std::move(frame);
+    CreateToolButton(DemoName(), std::move(frame));
     QFont title = m_frame->TitleLabel->font();
     title.setBold(true);
     m_frame->TitleLabel->setFont(title);
     // Reached through the editor's toolbar, not the tool panel.
-    if (Button && panel)
+    if (Button && OptionFrame)
         Button->setVisible(false);
     if (MainForm && QpGraphicsEditor && QpGraphicsEditor->StandardToolbar) {
         MainForm->AddSeparator(QpGraphicsEditor->StandardToolbar, nullptr);
@@ -216,7 +210,7 @@ void TQpRotateTool::DocumentOpened(TQpGraphicsDocument* document)
     RefreshPreview();
 }
 
-TQpDemoWords TQpRotateTool::Words()
+TQpDemoWords TQpRotateTool::DemoWords()
 {
     TQpRotateFrame* f = m_frame;
     const auto check = [this](TRotateKind kind) {
@@ -248,31 +242,4 @@ TQpDemoWords TQpRotateTool::Words()
         {"SHOWOPTIONS", [this](const TQpDemoParams& p) { SetShowOptions(DemoBoolean(p, 0, true)); }},
         {"HIDEOPTIONS", [this](const TQpDemoParams& p) { SetShowOptions(DemoBoolean(p, 0, false)); }},
     };
-}
-
-void TQpRotateTool::DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                                TQpDemoScriptUserAction* action, const TQpDemoParams& params)
-{
-    if (RunDemoWord(Words(), DemoName().toUpper(), word, params)) {
-        handled = true;
-        return;
-    }
-    TQpGraphicsTool::DemoCommand(player, word, handled, action, params);
-}
-
-void TQpRotateTool::DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled,
-                              QPoint& point)
-{
-    const QString name = DemoTargetName(params);
-    if (!name.isEmpty() && name == DemoName().toUpper()) {
-        auto* toolbar = QpToolPanelModule ? QpToolPanelModule->Toolbar : nullptr;
-        if (Button && toolbar)
-            handled = ScreenCentre(toolbar->ButtonFor(Button), point);
-        return;
-    }
-    if (DemoWordPoint(Words(), DemoName().toUpper(), params, point)) {
-        handled = true;
-        return;
-    }
-    TQpGraphicsTool::DemoPoint(player, params, handled, point);
 }

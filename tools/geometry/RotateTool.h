@@ -47,19 +47,15 @@ public:
     void CommitEdit() override;
     void Activated() override;
     void DocumentOpened(TQpGraphicsDocument* document) override;
-    void DemoCommand(IQpDemoPlayer* player, const QString& word, bool& handled,
-                     TQpDemoScriptUserAction* action, const TQpDemoParams& params) override;
-    void DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& params, bool& handled, QPoint& point) override;
+    TQpDemoWords DemoWords() override;
 
 private:
     void CreateControls();
-    TQpDemoWords Words();
     void Record(const QString& word);
     // The toolbar's operation: twice in plug-in mode for the turns.
     void ToolbarPerform(TRotateKind kind);
 
     TQpRotateFrame* m_frame = nullptr;
-    std::unique_ptr<TQpRotateFrame> m_ownFrame;
     TRotateKind m_lastKind = TRotateKind::Right;
     bool m_showOptions = false;
 };

@@ -112,10 +112,7 @@ void TQpSeparationTool::CreateControls()
 {
     auto frame = std::make_unique<TQpSeparationFrame>(*this);
     m_frame = frame.get();
-    const bool panel = MainForm && QpToolPanelModule && QpToolPanelModule->Toolbar;
-    CreateToolButton(QStringLiteral("Separation"), panel ? std::move(frame) : nullptr);
-    if (!panel)
-        m_ownFrame = std::move(frame);
+    CreateToolButton(QStringLiteral("Separation"), std::move(frame));
     if (OptionFrame) {
         QFont title = m_frame->TitleLabel->font();
         title.setBold(true);

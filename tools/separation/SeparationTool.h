@@ -155,7 +155,6 @@ private:
 
     TQpSeparationFrame* m_frame = nullptr;
     // Without a tool panel the tool keeps its frame itself.
-    std::unique_ptr<TQpSeparationFrame> m_ownFrame;
     TQpToolSetting m_backgroundEffect;
     TQpToolSetting m_backgroundColor;
     TQpToolSetting m_blurLevel;

@@ -1,8 +1,6 @@
 // The separation tool's script words: one table gives the actions DemoCommand runs and the frame
 // components DemoPoint names.
 
-#include "framework/FlowToolBar.h"
-#include "framework/ToolPanelModule.h"
 #include "tools/separation/SeparationFrame.h"
 #include "tools/separation/SeparationTool.h"
 
@@ -60,12 +58,6 @@ void TQpSeparationTool::DemoPoint(IQpDemoPlayer* player, const TQpDemoParams& pa
 {
     const QString name = DemoTargetName(params);
     const QString prefix = DemoName().toUpper();
-    if (!name.isEmpty() && name == prefix) {
-        auto* toolbar = QpToolPanelModule ? QpToolPanelModule->Toolbar : nullptr;
-        if (Button && toolbar)
-            handled = ScreenCentre(toolbar->ButtonFor(Button), point);
-        return;
-    }
     // "SeparationBackgroundEffect", n names the n-th effect's radio button.
     if (m_frame && name == prefix + QLatin1String("BACKGROUNDEFFECT") && params.size() > 1) {
         if (const std::optional<int> index = DemoInteger(params, 1, 0, 3))
