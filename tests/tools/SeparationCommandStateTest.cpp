@@ -3,6 +3,7 @@
 // undecided area), after a change of size, and for a new step recorded after an undo.
 
 #include "cutout/MarkedRegion.h"
+#include "tools/SeparationToolTestSupport.h"
 #include "tools/ToolTestSupport.h"
 #include "tools/separation/SeparationTool.h"
 
@@ -11,26 +12,9 @@
 
 namespace {
 
+using septest::DiscImage;
+using septest::TOtherTool;
 using tooltest::Snapshot;
-
-class TOtherTool : public TQpGraphicsTool
-{
-public:
-    TOtherTool() { SetDemoName(QStringLiteral("Other")); }
-};
-
-// A disc on a background, so that a ring of unknown marks separates inside from outside.
-QImage DiscImage(int side, int radius)
-{
-    QImage image(side, side, QImage::Format_RGB32);
-    const int centre = side / 2;
-    for (int y = 0; y < side; ++y)
-        for (int x = 0; x < side; ++x) {
-            const bool inside = (x - centre) * (x - centre) + (y - centre) * (y - centre) <= radius * radius;
-            image.setPixel(x, y, inside ? qRgb(200, 60, 40) : qRgb(40, 120, 210));
-        }
-    return image;
-}
 
 std::vector<TQpPoint> Circle(int cx, int cy, int radius)
 {
